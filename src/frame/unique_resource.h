@@ -1,0 +1,61 @@
+// Owners for platform handles: a raw handle lives only as long as one expression.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace vtls {
+
+// Owns one value of Handle; Close(value) releases it unless it equals Invalid.
+template <typename Handle, auto Close, Handle Invalid = Handle{}>
+class UniqueResource {
+public:
+    UniqueResource() noexcept = default;
+    explicit UniqueResource(Handle value) noexcept : value_(value) {}
+    UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
+    UniqueResource& operator=(UniqueResource&& other) noexcept {
+        if (this != &other) {
+            reset(other.release());
+        }
+        return *this;
+    }
+    UniqueResource(const UniqueResource&) = delete;
+    UniqueResource& operator=(const UniqueResource&) = delete;
+    ~UniqueResource() { reset(); }
+
+    [[nodiscard]] Handle get() const noexcept { return value_; }
+    [[nodiscard]] bool valid() const noexcept { return value_ != Invalid; }
+    explicit operator bool() const noexcept { return valid(); }
+
+    [[nodiscard]] Handle release() noexcept { return std::exchange(value_, Invalid); }
+    void reset(Handle value = Invalid) noexcept {
+        const Handle old = std::exchange(value_, value);
+        if (old != Invalid) {
+            Close(old);
+        }
+    }
+    // For out-parameters: releases what is held and hands out the slot.
+    [[nodiscard]] Handle* put() noexcept {
+        reset();
+        return &value_;
+    }
+
+private:
+    Handle value_ = Invalid;
+};
+
+inline void CloseKernelHandle(HANDLE handle) noexcept { ::CloseHandle(handle); }
+inline void ReleaseModule(HMODULE module) noexcept { ::FreeLibrary(module); }
+
+// Kernel objects whose "none" is null (events, threads, processes, mappings).
+using UniqueHandle = UniqueResource<HANDLE, CloseKernelHandle>;
+using UniqueModule = UniqueResource<HMODULE, ReleaseModule>;
+
+// Files, pipes and snapshots report failure as INVALID_HANDLE_VALUE; their
+// owner holds null instead, so one owner type serves both conventions.
+[[nodiscard]] inline UniqueHandle AdoptFileHandle(HANDLE handle) noexcept {
+    return UniqueHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+}
+
+}  // namespace vtls

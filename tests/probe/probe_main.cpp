@@ -1,0 +1,104 @@
+// vtls_probe: loads VantrelSh.dll into a fresh process on request and reports
+// what it saw, one "key value..." line each, for the tests in the parent process.
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+
+#include "frame/unique_resource.h"
+#include "support/process_resources.h"
+
+namespace {
+
+using vtls::UniqueModule;
+
+template <typename Function>
+Function Export(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+UniqueModule LoadLibraryUnderTest(const wchar_t* name = L"VantrelSh.dll") {
+    return UniqueModule(LoadLibraryW(name));
+}
+
+// Loads the DLL, optionally after the shell, and reports what loading changed
+// and what the library derived from the shell it found.
+int LoadReport(bool preloadShell) {
+    UniqueModule shell;
+    if (preloadShell) {
+        shell.reset(LoadLibraryW(L"shell32.dll"));
+    }
+    const vtls::test::ProcessResources before = vtls::test::MeasureProcess();
+    const UniqueModule library = LoadLibraryUnderTest();
+    if (!library) {
+        std::printf("load-error %lu\n", GetLastError());
+        return 1;
+    }
+    const vtls::test::ProcessResources after = vtls::test::MeasureProcess();
+    // Loaded now means loaded during attach: before it, or as one of the DLL's imports.
+    std::printf("shell32-at-load %d\n", GetModuleHandleW(L"shell32.dll") != nullptr ? 1 : 0);
+    std::printf("threads-added %d\n", static_cast<int>(after.threads - before.threads));
+    std::printf("windows-added %d\n", static_cast<int>(after.topLevelWindows - before.topLevelWindows));
+
+    using GetVersionFn = void(WINAPI*)(DWORD*, DWORD*, DWORD*);
+    using FlagFn = BOOL(WINAPI*)();
+    DWORD platform = 0, major = 0, minor = 0;
+    Export<GetVersionFn>(library.get(), "SHGetVersion")(&platform, &major, &minor);
+    std::printf("version %lu %lu %lu\n", platform, major, minor);
+    std::printf("flags %d %d %d\n", Export<FlagFn>(library.get(), "SHIsNT")(),
+                Export<FlagFn>(library.get(), "SHIsIntegratedIE")(),
+                Export<FlagFn>(library.get(), "SHIsWin2000")());
+    return 0;
+}
+
+int ClipboardIds() {
+    // Whether the data-transfer stream format exists before and after the load:
+    // the library registers it although no export hands it out.
+    const wchar_t* const streamFormat = L"OPCSTMFORMATDATATIME";
+    std::printf("stream-format-before %d\n", GlobalFindAtomW(streamFormat) != 0 ? 1 : 0);
+    const UniqueModule library = LoadLibraryUnderTest();
+    if (!library) {
+        return 1;
+    }
+    std::printf("stream-format-after %d\n", GlobalFindAtomW(streamFormat) != 0 ? 1 : 0);
+    using GetFormatFn = UINT(WINAPI*)(void*);  // FORMATETC*, unused here
+    for (const char* name : {"VtlsGetItemIDFormat", "VtlsGetItemIDListFormat", "VtlsGetDataSourceFormat",
+                             "VtlsGetDataSourceListFormat", "VtlsGetServerFormat", "VtlsGetTextFormat"}) {
+        std::printf("%s %u\n", name, Export<GetFormatFn>(library.get(), name)(nullptr));
+    }
+    return 0;
+}
+
+// Loads and unloads the library many times; what stays behind is a leak.
+int LoadUnloadCycles(int cycles, const wchar_t* name) {
+    LoadLibraryUnderTest(name);  // the first load settles the loader's own caches
+    const vtls::test::ProcessResources before = vtls::test::MeasureProcess();
+    for (int i = 0; i < cycles; ++i) {
+        const UniqueModule library = LoadLibraryUnderTest(name);
+        if (!library) {
+            return 1;
+        }
+    }
+    const vtls::test::ProcessResources after = vtls::test::MeasureProcess();
+    std::printf("handles-added %lld\n", static_cast<long long>(after.handles) - static_cast<long long>(before.handles));
+    std::printf("pagefile-added %lld\n",
+                static_cast<long long>(after.pagefileBytes) - static_cast<long long>(before.pagefileBytes));
+    std::printf("handles-counted %d\n", before.handles > 0 ? 1 : 0);
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc >= 2 && std::wcscmp(argv[1], L"load-report") == 0) {
+        return LoadReport(argc >= 3 && std::wcscmp(argv[2], L"--preload-shell") == 0);
+    }
+    if (argc >= 2 && std::wcscmp(argv[1], L"clipboard-ids") == 0) {
+        return ClipboardIds();
+    }
+    if (argc >= 3 && std::wcscmp(argv[1], L"load-unload") == 0) {
+        return LoadUnloadCycles(_wtoi(argv[2]), argc >= 4 ? argv[3] : L"VantrelSh.dll");
+    }
+    std::fprintf(stderr, "usage: vtls_probe load-report [--preload-shell] | clipboard-ids | load-unload N [dll]\n");
+    return 2;
+}

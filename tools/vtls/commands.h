@@ -1,0 +1,12 @@
+#pragma once
+
+namespace vtls::tool {
+
+// Each command gets the arguments after its name and returns the process exit code.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+int RunInfo(int argc, wchar_t** argv);
+
+}  // namespace vtls::tool
