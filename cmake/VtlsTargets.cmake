@@ -42,8 +42,9 @@ function(vtls_module_definitions source_def out_dll_def out_implib_def)
   set(dll_def "${CMAKE_CURRENT_BINARY_DIR}/${name}.dll.def")
   set(implib_def "${CMAKE_CURRENT_BINARY_DIR}/${name}.implib.def")
   file(WRITE "${dll_def}" "${text}")
-  string(REGEX REPLACE "([A-Za-z_][A-Za-z0-9_]*)[ \t]*=[ \t]*([A-Za-z_][A-Za-z0-9_@]*)"
-         "\\2 == \\1" implib_text "${text}")
+  # dlltool takes the import name after the ordinal: "Impl@N @ordinal == Export".
+  string(REGEX REPLACE "([A-Za-z_][A-Za-z0-9_]*)[ \t]*=[ \t]*([A-Za-z_][A-Za-z0-9_@]*)[ \t]+(@[0-9]+)"
+         "\\2 \\3 == \\1" implib_text "${text}")
   file(WRITE "${implib_def}" "${implib_text}")
   set(${out_dll_def} "${dll_def}" PARENT_SCOPE)
   set(${out_implib_def} "${implib_def}" PARENT_SCOPE)
@@ -80,4 +81,19 @@ function(vtls_windows_dll target source_def)
   add_dependencies(${target}_import ${target}_implib ${target})
   target_link_libraries(${target}_import INTERFACE "${implib}")
   target_include_directories(${target}_import INTERFACE "${PROJECT_SOURCE_DIR}/include")
+endfunction()
+
+# A message-table resource compiled by windmc from the .mc source (see
+# cmake/MessageTable.cmake), linked into target like any other resource.
+function(vtls_message_table target source_mc)
+  get_filename_component(name "${source_mc}" NAME_WE)
+  set(dir "${CMAKE_CURRENT_BINARY_DIR}/${target}_${name}")
+  set(rc "${dir}/${name}.rc")
+  add_custom_command(OUTPUT "${rc}"
+    COMMAND ${CMAKE_COMMAND} -DWINDMC=${VTLS_WINDMC} -DINPUT=${source_mc} -DOUTPUT_DIR=${dir}
+            -P ${PROJECT_SOURCE_DIR}/cmake/MessageTable.cmake
+    DEPENDS "${source_mc}" "${PROJECT_SOURCE_DIR}/cmake/MessageTable.cmake"
+    COMMENT "Message table ${name}.mc"
+    VERBATIM)
+  target_sources(${target} PRIVATE "${rc}")
 endfunction()

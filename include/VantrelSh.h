@@ -47,6 +47,54 @@ VTLSAPI BOOL WINAPI SHIsWin2000(void);
  * report them leaves the classic style (fWin95Classic) and nothing else. */
 VTLSAPI void WINAPI SHGetSettings2(LPSHELLFLAGSTATE state);
 
+/* ---- Item identifiers ----------------------------------------------------- */
+
+/* The library's item: signature 0x25031972, then kind, type, GUID, data and
+ * name or value (see VTLS_ITEM_*). Every list the library creates comes from the
+ * shell's task allocator; free it with VtlsSHFree. */
+#define VTLS_ITEM_SIGNATURE 0x25031972
+#define VTLS_ITEM_KIND_WAIT 0
+#define VTLS_ITEM_KIND_ERROR 1
+#define VTLS_ITEM_KIND_ERROR_FLAGGED 2
+#define VTLS_ITEM_KIND_REAL 3
+
+/* Exported as SHAlloc (ordinal 1) and SHFree (ordinal 2). <shlobj.h> declares
+ * functions of those names with other signatures, so C callers use these names;
+ * the import library binds them to the exports. */
+VTLSAPI void* WINAPI VtlsSHAlloc(ULONG bytes);
+VTLSAPI void WINAPI VtlsSHFree(void* memory);
+
+/* Ordinal 70. A one-item list holding a real item. name may be NULL; guid must
+ * not be; extraCount bytes are copied from extra. NULL on failure, also when
+ * the name and extra bytes together exceed 65,493 bytes or extraCount < 0. */
+VTLSAPI LPITEMIDLIST WINAPI VtlsCreateID(LPCWSTR name, INT type, DWORD data, const GUID* guid, INT extraCount,
+                                         const void* extra);
+/* Ordinal 71. A one-item list holding a wait placeholder. */
+VTLSAPI LPITEMIDLIST WINAPI VtlsCreateWaitID(void);
+/* Ordinal 72. A one-item list holding an error placeholder with the error value;
+ * its kind tells whether flag was non-zero. */
+VTLSAPI LPITEMIDLIST WINAPI VtlsCreateErrorID(DWORD error, BOOL flag);
+
+/* Ordinal 73. Orders two lists as IShellFolder::CompareIDs answers: the low 16
+ * bits are 0 (equal), 1 (first after second) or 0xFFFF (first before second).
+ * E_INVALIDARG for a NULL, empty or unreadable list or one of 32,767 bytes or
+ * more. */
+VTLSAPI HRESULT WINAPI VtlsComparePIDLs(LPCITEMIDLIST first, LPCITEMIDLIST second);
+
+/* Ordinal 16. Packs the parent (may be NULL) and count children (none NULL) into
+ * a CIDA in fixed global memory, owned by the caller (GlobalFree). NULL on
+ * failure. */
+VTLSAPI HGLOBAL WINAPI SHCreateCIDA(LPCITEMIDLIST parent, UINT count, LPCITEMIDLIST* children);
+
+/* Ordinal 41. Writes the marker "v8GE" and the list's items at the stream's
+ * position. Stream failures come back unchanged; a short write gives
+ * STG_E_WRITEFAULT. */
+VTLSAPI HRESULT WINAPI ILStgWrite(IStream* stream, LPCITEMIDLIST list);
+/* Ordinal 40. Reads such a record back: the first item, as a new one-item list
+ * (free it with VtlsSHFree). E_FAIL for a wrong marker or an item size below 2,
+ * STG_E_READFAULT for a short read; *list is NULL after any failure. */
+VTLSAPI HRESULT WINAPI ILStgRead(IStream* stream, LPITEMIDLIST* list);
+
 /* ---- Clipboard formats ---------------------------------------------------- */
 
 /* Names of the formats registered when the library is loaded. */
@@ -78,6 +126,33 @@ VTLSAPI UINT WINAPI VtlsGetTextFormat(FORMATETC* formatEtc);          /* 90 */
 VTLSAPI HRESULT WINAPI VtlsIsTextFormat(const FORMATETC* formatEtc);  /* 91 */
 VTLSAPI UINT WINAPI VtlsGetServerFormat(FORMATETC* formatEtc);          /* 113 */
 VTLSAPI HRESULT WINAPI VtlsIsServerFormat(const FORMATETC* formatEtc);  /* 114 */
+
+/* ---- Message texts and copies --------------------------------------------- */
+
+/* Ordinal 74. FormatMessageW, with the same arguments and result, falling back
+ * to the library's message table (English and German texts for the OPC Data
+ * Access results and the namespace's own codes) when the first call fails. A
+ * request with FORMAT_MESSAGE_FROM_STRING returns 0 at once and leaves the last
+ * error alone. With FORMAT_MESSAGE_ALLOCATE_BUFFER, free the text with LocalFree. */
+VTLSAPI DWORD WINAPI VtlsFormatMessage(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
+                                       LPWSTR buffer, DWORD size, va_list* arguments);
+
+/* Ordinal 75, C calling convention. Formats the inserts of FormatMessageW (%1,
+ * %2!d!, ...) from the values that follow format. Returns a new string that the
+ * caller frees with LocalFree, or NULL on failure. */
+VTLSAPI LPWSTR WINAPIV VtlsFormat(LPCWSTR format, ...);
+
+/* Ordinal 111. A copy of the block in new fixed global memory, owned by the
+ * caller (GlobalFree); the source keeps its bytes and its lock count. NULL for
+ * an empty, freed or unlockable handle or when memory runs out. */
+VTLSAPI HGLOBAL WINAPI VtlsCopyHGlobal(HGLOBAL source);
+
+/* Ordinal 112. Copies the whole source stream, from its first byte, into a new
+ * stream on global memory; *copy receives it at position 0 with one reference
+ * (Release it), and the source is left at its end. A failure of the source's
+ * Stat or CopyTo comes back unchanged with *copy NULL; E_INVALIDARG for a NULL
+ * source or copy. */
+VTLSAPI HRESULT WINAPI VtlsCopyStream(IStream* source, IStream** copy);
 
 #ifdef __cplusplus
 }

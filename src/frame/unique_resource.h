@@ -47,10 +47,32 @@ private:
 
 inline void CloseKernelHandle(HANDLE handle) noexcept { ::CloseHandle(handle); }
 inline void ReleaseModule(HMODULE module) noexcept { ::FreeLibrary(module); }
+inline void FreeGlobal(HGLOBAL memory) noexcept { ::GlobalFree(memory); }
+inline void UnlockGlobal(HGLOBAL memory) noexcept { ::GlobalUnlock(memory); }
+inline void FreeLocal(HLOCAL memory) noexcept { ::LocalFree(memory); }
 
 // Kernel objects whose "none" is null (events, threads, processes, mappings).
 using UniqueHandle = UniqueResource<HANDLE, CloseKernelHandle>;
 using UniqueModule = UniqueResource<HMODULE, ReleaseModule>;
+
+// Memory from GlobalAlloc and LocalAlloc (LocalAlloc also behind the strings
+// that FormatMessageW allocates).
+using UniqueGlobal = UniqueResource<HGLOBAL, FreeGlobal>;
+using UniqueLocal = UniqueResource<HLOCAL, FreeLocal>;
+
+// Global memory locked for one scope. address() is null when the lock failed,
+// and then nothing is unlocked.
+class GlobalLockScope {
+public:
+    explicit GlobalLockScope(HGLOBAL memory) noexcept
+        : address_(::GlobalLock(memory)), locked_(address_ != nullptr ? memory : nullptr) {}
+
+    [[nodiscard]] void* address() const noexcept { return address_; }
+
+private:
+    void* address_;
+    UniqueResource<HGLOBAL, UnlockGlobal> locked_;
+};
 
 // Files, pipes and snapshots report failure as INVALID_HANDLE_VALUE; their
 // owner holds null instead, so one owner type serves both conventions.

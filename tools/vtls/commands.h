@@ -8,5 +8,6 @@ inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
 int RunInfo(int argc, wchar_t** argv);
+int RunPidl(int argc, wchar_t** argv);
 
 }  // namespace vtls::tool

@@ -10,7 +10,7 @@ namespace vtls::tool {
 [[nodiscard]] std::string ToUtf8(std::wstring_view text);
 
 // printf-style formatting into a narrow string; the arguments are narrow.
-[[nodiscard]] std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+[[nodiscard]] std::string Format(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
 
 void Print(std::FILE* stream, std::string_view text);
 inline void Out(std::string_view text) { Print(stdout, text); }

@@ -16,6 +16,7 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {L"info", "shell version, platform flags, shell settings, clipboard formats, DLL", RunInfo},
+    {L"pidl", "decode an item identifier list (hex, file or stream record)", RunPidl},
 };
 
 void PrintUsage(std::FILE* stream) {

@@ -1,0 +1,38 @@
+// A CIDA received from another process: the checks must keep every later read
+// inside the block, and what passes must pack again into an equal block.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "itemid/cida_layout.h"
+#include "itemid/id_list.h"
+
+using vtls::itemid::CidaView;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::vector<std::uint8_t> block(data, data + size);  // exact size: reads beyond trip ASan
+    const auto view = CidaView::Parse(block.data(), block.size());
+    if (!view) return 0;
+
+    std::vector<const std::uint8_t*> children;
+    for (std::uint32_t i = 0; i < view->Count(); ++i) {
+        children.push_back(view->Child(i));
+    }
+    const std::uint8_t* parent = view->Parent();
+    const auto measure = [](const std::uint8_t* list) { return vtls::itemid::ListSize(list); };
+    const auto repackedSize = vtls::itemid::CidaSize(
+        parent ? std::optional<std::size_t>(measure(parent)) : std::nullopt, view->Count(),
+        [&](std::uint32_t i) { return measure(children[i]); });
+    if (!repackedSize) std::abort();
+    std::vector<std::uint8_t> repacked(*repackedSize);
+    vtls::itemid::WriteCida(repacked.data(), parent, view->Count(), children.data());
+    const auto again = CidaView::Parse(repacked.data(), repacked.size());
+    if (!again || again->Count() != view->Count()) std::abort();
+    for (std::uint32_t i = 0; i < view->Count(); ++i) {
+        const std::size_t bytes = measure(children[i]) + 2;
+        if (std::memcmp(again->Child(i), children[i], bytes) != 0) std::abort();
+    }
+    return 0;
+}

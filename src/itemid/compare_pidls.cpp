@@ -1,0 +1,77 @@
+// VtlsComparePIDLs: the namespace's order, as IShellFolder::CompareIDs answers it.
+#include <cstring>
+
+#include "VantrelSh.h"
+#include "itemid/compare_rules.h"
+#include "itemid/id_lists.h"
+
+namespace vtls {
+namespace {
+
+// Lists come straight from callers, so each page is probed before its first size
+// field is read; a list reaches over at most nine pages before the limit.
+class ReadableProbe {
+public:
+    explicit ReadableProbe(const std::uint8_t* list) noexcept : list_(list) {}
+
+    bool operator()(std::size_t bytes) noexcept {
+        if (bytes <= checked_) {
+            return true;
+        }
+        const auto start = reinterpret_cast<std::uintptr_t>(list_);
+        const std::uintptr_t pageEnd = ((start + bytes + kPage - 1) / kPage) * kPage;
+        const std::size_t upToPageEnd = static_cast<std::size_t>(pageEnd - start);
+        if (IsBadReadPtr(list_ + checked_, upToPageEnd - checked_)) {
+            return false;
+        }
+        checked_ = upToPageEnd;
+        return true;
+    }
+
+private:
+    static constexpr std::uintptr_t kPage = 4096;
+    const std::uint8_t* list_;
+    std::size_t checked_ = 0;
+};
+
+std::optional<std::size_t> ComparableSize(LPCITEMIDLIST list) noexcept {
+    if (list == nullptr) {
+        return std::nullopt;
+    }
+    return itemid::ComparableListSize(Bytes(list), ReadableProbe(Bytes(list)));
+}
+
+// lstrcmpiW needs terminated strings; a name that runs to its item's end without
+// one is copied out with a terminator first.
+int CompareNames(const itemid::NameView& a, const itemid::NameView& b) noexcept {
+    if (a.terminated && b.terminated) {
+        return lstrcmpiW(reinterpret_cast<LPCWSTR>(a.chars), reinterpret_cast<LPCWSTR>(b.chars));
+    }
+    const auto terminatedCopy = [](const itemid::NameView& name) {
+        const std::size_t bytes = (name.length + 1) * sizeof(WCHAR);
+        auto* copy = static_cast<WCHAR*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
+        if (copy != nullptr) {
+            std::memcpy(copy, name.chars, name.length * sizeof(WCHAR));
+        }
+        return copy;
+    };
+    WCHAR* copyA = terminatedCopy(a);
+    WCHAR* copyB = terminatedCopy(b);
+    const int order = copyA != nullptr && copyB != nullptr ? lstrcmpiW(copyA, copyB) : 0;
+    HeapFree(GetProcessHeap(), 0, copyA);
+    HeapFree(GetProcessHeap(), 0, copyB);
+    return order;
+}
+
+}  // namespace
+}  // namespace vtls
+
+extern "C" HRESULT WINAPI VtlsComparePIDLs(LPCITEMIDLIST first, LPCITEMIDLIST second) {
+    // An empty list has no first item to order by; it is refused like an invalid one.
+    const auto sizeA = vtls::ComparableSize(first);
+    const auto sizeB = vtls::ComparableSize(second);
+    if (!sizeA || !sizeB || *sizeA == 0 || *sizeB == 0) {
+        return E_INVALIDARG;
+    }
+    return vtls::itemid::CompareValidLists(vtls::Bytes(first), vtls::Bytes(second), vtls::CompareNames);
+}

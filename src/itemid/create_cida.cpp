@@ -1,0 +1,39 @@
+// SHCreateCIDA: a parent list and its children packed in one block of global memory.
+#include <cstring>
+
+#include "VantrelSh.h"
+#include "itemid/cida_layout.h"
+#include "itemid/id_lists.h"
+#include "itemid/shared_block.h"
+
+extern "C" HGLOBAL WINAPI SHCreateCIDA(LPCITEMIDLIST parent, UINT count, LPCITEMIDLIST* children) {
+    using namespace vtls;
+    if (count != 0 && children == nullptr) {
+        return nullptr;
+    }
+    // A null child has no list to pack; refusing keeps every offset meaningful.
+    for (UINT i = 0; i < count; ++i) {
+        if (children[i] == nullptr) {
+            return nullptr;
+        }
+    }
+    const std::optional<std::size_t> parentSize =
+        parent != nullptr ? std::optional<std::size_t>(GetIDListSize(parent)) : std::nullopt;
+    const auto size = itemid::CidaSize(parentSize, count, [&](UINT i) { return GetIDListSize(children[i]); });
+    if (!size) {
+        return nullptr;
+    }
+    const HANDLE block = CreateSharedBlock(static_cast<DWORD>(*size), nullptr);
+    if (block == nullptr) {
+        return nullptr;
+    }
+    void* contents = LockSharedBlock(block, nullptr);
+    if (contents == nullptr) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    itemid::WriteCida(static_cast<std::uint8_t*>(contents), Bytes(parent), count,
+                      reinterpret_cast<const std::uint8_t* const*>(children));
+    UnlockSharedBlock(block, contents, nullptr);
+    return block;
+}
