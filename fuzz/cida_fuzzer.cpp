@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "channel/content_message.h"
 #include "itemid/cida_layout.h"
 #include "itemid/id_list.h"
 
@@ -14,6 +15,8 @@ using vtls::itemid::CidaView;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint8_t> block(data, data + size);  // exact size: reads beyond trip ASan
     const auto view = CidaView::Parse(block.data(), block.size());
+    const auto packed = vtls::channel::PackedCidaSize(block.data(), block.size());
+    if (packed.has_value() && (!view || *packed > block.size())) std::abort();
     if (!view) return 0;
 
     std::vector<const std::uint8_t*> children;

@@ -154,6 +154,52 @@ VTLSAPI HGLOBAL WINAPI VtlsCopyHGlobal(HGLOBAL source);
  * source or copy. */
 VTLSAPI HRESULT WINAPI VtlsCopyStream(IStream* source, IStream** copy);
 
+/* ---- Roles and the cross-process channel ------------------------------------ */
+
+/* Names other processes find: the client role's named event, the two window
+ * classes and the window names. */
+#define VTLS_ALIVE_EVENT_NAME L"Vantrel_ALIVE"
+#define VTLS_SRVCHANNEL_CLASS L"Vantrel_SrvChannelWndClass"
+#define VTLS_FSNOTIFY_CLASS L"Vantrel_FsNotifyWndClass"
+#define VTLS_SERVER_WINDOW_NAME L"SrvWndName"
+#define VTLS_CLIENT_WINDOW_NAME L"CliWndName"
+
+/* COPYDATASTRUCT.dwData of content requests and replies, and of change batches. */
+#define VTLS_COPYDATA_CONTENT 0x1400
+#define VTLS_COPYDATA_CHANGES 0x17254231
+
+/* Private messages of the library's windows; listener windows keep these free. */
+#define WM_VTLS_UPDATEICONS (WM_USER + 0x100)  /* 0x0500, notify manager window */
+#define WM_VTLS_CLOSECHANNEL (WM_USER + 0x104) /* 0x0504, server channel window */
+#define WM_VTLS_FSNOTIFY 0x5A45
+#define WM_VTLS_FSNOTIFY_PRIVATE 0x5A46
+#define WM_VTLS_CLOSENOTIFY 0x3972
+
+/* The most one WM_COPYDATA of the library carries. Wine copies a message onto
+ * the receiving thread's stack; the library's window threads reserve 64 MiB, and
+ * anything larger than this bound is refused rather than sent. */
+#define VTLS_MAX_COPYDATA_BYTES (8u * 1024u * 1024u)
+
+/* The server's content callback: parent is the item whose children are asked
+ * for (NULL for the root), value is the requester's value, passed through. To
+ * answer, store a global memory block holding a packed CIDA (as SHCreateCIDA
+ * makes) in *content and return S_OK; the library frees the block. Any other
+ * result refuses and *content is not read. Runs on the library's channel thread
+ * in the multithreaded apartment. */
+typedef HRESULT(WINAPI* VTLSCONTENTPROC)(LPCITEMIDLIST parent, DWORD value, HGLOBAL* content);
+
+/* Ordinal 94. Takes the server role: starts the notify manager and the server
+ * channel that answers content requests through content. E_INVALIDARG for a
+ * NULL callback; on failure the role is left again. */
+VTLSAPI HRESULT WINAPI VtlsSrvInitialize(VTLSCONTENTPROC content);
+/* Ordinal 93. Takes the client role: holds the named event that marks a live
+ * shell and starts the notify manager. */
+VTLSAPI HRESULT WINAPI VtlsCliInitialize(void);
+/* Ordinal 96. Leaves whichever role the process holds; harmless without one. */
+VTLSAPI void WINAPI VtlsTerminate(void);
+/* Ordinal 95. Whether any process holds the client role's event. */
+VTLSAPI BOOL WINAPI VtlsSrvIsShellAlive(void);
+
 #ifdef __cplusplus
 }
 #endif

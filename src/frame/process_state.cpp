@@ -2,6 +2,9 @@
 // construction order is the order written here (and teardown the reverse).
 #include "frame/process_state.h"
 
+#include "channel/srv_advise_manager.h"
+#include "notify/fs_notify_manager.h"
+
 namespace vtls {
 
 // Plain data with no constructor: valid before any static object runs and never
@@ -11,5 +14,15 @@ ModuleRecord g_Module{};
 BOOL g_bIsNT = FALSE;
 BOOL g_bIsIntegratedIE = FALSE;
 BOOL g_bIsWin2000 = FALSE;
+
+// The static objects, constructed in this order before the entry point runs and
+// destroyed in reverse after its detach. Their destructors release only what the
+// objects own in memory; threads and windows are ended by VtlsTerminate.
+CVtlsSrvAdviseManager g_SrvAdviseManager;
+// (The desktop folder object takes its place here.)
+CriticalSection g_csUpdateIcon;
+CFsNotifyManager g_FsNotifyManager;
+
+BOOL g_bInUpdateIcon = FALSE;
 
 }  // namespace vtls

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "frame/critical_section.h"
+
 namespace vtls {
 
 class CWindowImplRoot;  // owner of a hidden window
@@ -27,5 +29,9 @@ extern ModuleRecord g_Module;
 extern BOOL g_bIsNT;
 extern BOOL g_bIsIntegratedIE;
 extern BOOL g_bIsWin2000;
+
+// Guards g_bInUpdateIcon, which is set while the notify window refreshes icons.
+extern CriticalSection g_csUpdateIcon;
+extern BOOL g_bInUpdateIcon;
 
 }  // namespace vtls

@@ -93,6 +93,7 @@ int LoadUnloadCycles(int cycles, const wchar_t* name) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+
     if (argc >= 2 && std::wcscmp(argv[1], L"load-report") == 0) {
         return LoadReport(argc >= 3 && std::wcscmp(argv[2], L"--preload-shell") == 0);
     }

@@ -32,54 +32,97 @@ std::wstring ProgramFolder() {
     return folder.substr(0, folder.find_last_of(L"\\/"));
 }
 
-std::optional<ChildResult> RunChild(const std::wstring& program, const std::wstring& arguments,
-                                    DWORD timeoutMs) {
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    UniqueHandle readEnd;
-    UniqueHandle writeEnd;
-    if (!CreatePipe(readEnd.put(), writeEnd.put(), &inherit, 0) ||
-        !SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0)) {
-        return std::nullopt;
+struct ChildProcess::Reader : PipeReader {};
+
+ChildProcess::ChildProcess() = default;
+
+ChildProcess::~ChildProcess() {
+    if (process_ && WaitForSingleObject(process_.get(), 0) != WAIT_OBJECT_0) {
+        TerminateProcess(process_.get(), 1);
+        WaitForSingleObject(process_.get(), INFINITE);
     }
+    if (readerThread_) {
+        WaitForSingleObject(readerThread_.get(), INFINITE);
+    }
+    if (reader_) {
+        CloseHandle(reader_->pipe);
+    }
+}
+
+bool ChildProcess::Start(const std::wstring& program, const std::wstring& arguments) {
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+        return false;
+    }
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    reader_ = std::make_unique<Reader>();
+    reader_->pipe = readEnd;
 
     const std::wstring path = ProgramFolder() + L"\\" + program;
     std::wstring commandLine = L"\"" + path + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd.get();
+    startup.hStdOutput = writeEnd;
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &info)) {
-        return std::nullopt;
+    const BOOL started = CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &startup, &info);
+    CloseHandle(writeEnd);  // so the read ends when the child's copy closes
+    if (!started) {
+        return false;
     }
-    UniqueHandle process(info.hProcess);
-    UniqueHandle thread(info.hThread);
-    writeEnd.reset();  // so the read ends when the child's copy closes
-
-    // Read on another thread so a child that fills the pipe cannot stall the wait.
-    PipeReader reader{readEnd.get(), {}};
-    const UniqueHandle readerThread(CreateThread(nullptr, 0, PipeReader::Run, &reader, 0, nullptr));
-    if (!readerThread) {
-        TerminateProcess(process.get(), 1);
-        return std::nullopt;
-    }
-    const DWORD waited = WaitForSingleObject(process.get(), timeoutMs);
-    if (waited != WAIT_OBJECT_0) {
-        TerminateProcess(process.get(), 1);
-        WaitForSingleObject(process.get(), INFINITE);
-    }
-    WaitForSingleObject(readerThread.get(), INFINITE);
-    std::string output = std::move(reader.output);
-    DWORD exitCode = 0;
-    GetExitCodeProcess(process.get(), &exitCode);
-    if (waited != WAIT_OBJECT_0) {
-        return std::nullopt;
-    }
-    return ChildResult{exitCode, std::move(output)};
+    CloseHandle(info.hThread);
+    process_.reset(info.hProcess);
+    processId_ = info.dwProcessId;
+    // Read on another thread so a child that fills the pipe cannot stall a wait.
+    readerThread_.reset(CreateThread(nullptr, 0, PipeReader::Run, static_cast<PipeReader*>(reader_.get()), 0, nullptr));
+    return readerThread_.valid();
 }
+
+std::optional<ChildResult> ChildProcess::Wait(DWORD timeoutMs) {
+    if (!process_ || !readerThread_) {
+        return std::nullopt;
+    }
+    const DWORD waited = WaitForSingleObject(process_.get(), timeoutMs);
+    if (waited != WAIT_OBJECT_0) {
+        TerminateProcess(process_.get(), 1);
+        WaitForSingleObject(process_.get(), INFINITE);
+    }
+    WaitForSingleObject(readerThread_.get(), INFINITE);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process_.get(), &exitCode);
+    if (waited != WAIT_OBJECT_0) {
+        return std::nullopt;
+    }
+    return ChildResult{exitCode, reader_->output};
+}
+
+std::optional<ChildResult> RunChild(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs) {
+    ChildProcess child;
+    if (!child.Start(program, arguments)) {
+        return std::nullopt;
+    }
+    return child.Wait(timeoutMs);
+}
+
+NamedEvent::NamedEvent(const wchar_t* purpose) {
+    static LONG counter = 0;
+    name_ = std::wstring(L"vtls_test_") + purpose + L"_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+            std::to_wstring(InterlockedIncrement(&counter));
+    event_.reset(CreateEventW(nullptr, TRUE, FALSE, name_.c_str()));
+}
+
+NamedEvent::~NamedEvent() = default;
+
+bool NamedEvent::WaitSignalled(DWORD timeoutMs) const {
+    return WaitForSingleObject(event_.get(), timeoutMs) == WAIT_OBJECT_0;
+}
+
+void NamedEvent::Signal() const { SetEvent(event_.get()); }
 
 std::map<std::string, std::string> ParseReport(const std::string& output) {
     std::map<std::string, std::string> report;

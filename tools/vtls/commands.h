@@ -9,5 +9,6 @@ inline constexpr int kExitUsage = 2;
 
 int RunInfo(int argc, wchar_t** argv);
 int RunPidl(int argc, wchar_t** argv);
+int RunServe(int argc, wchar_t** argv);
 
 }  // namespace vtls::tool

@@ -17,6 +17,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {L"info", "shell version, platform flags, shell settings, clipboard formats, DLL", RunInfo},
     {L"pidl", "decode an item identifier list (hex, file or stream record)", RunPidl},
+    {L"serve", "take the server role and answer content requests from a sample OPC namespace", RunServe},
 };
 
 void PrintUsage(std::FILE* stream) {

@@ -1,0 +1,139 @@
+#include "channel/srv_advise_manager.h"
+
+#include <objbase.h>
+
+#include "channel/content_message.h"
+#include "channel/role_state.h"
+#include "frame/unique_resource.h"
+
+namespace vtls {
+namespace {
+
+WindowClassRecord g_srvChannelClass{VTLS_SRVCHANNEL_CLASS, 0};
+
+// Frees the callback's block however the request ends.
+struct GlobalBlock {
+    HGLOBAL handle = nullptr;
+    ~GlobalBlock() {
+        if (handle != nullptr) {
+            GlobalFree(handle);
+        }
+    }
+};
+
+}  // namespace
+
+HRESULT CVtlsSrvAdviseManager::Start() noexcept {
+    if (m_thread.Running()) {
+        return S_OK;
+    }
+    return m_thread.Start(ThreadBody, this) ? S_OK : E_OUTOFMEMORY;
+}
+
+void CVtlsSrvAdviseManager::Stop() noexcept {
+    if (!m_thread.Running()) {
+        return;
+    }
+    HWND window = nullptr;
+    {
+        ScopedLock lock(m_lock);
+        window = Handle();
+    }
+    if (window != nullptr) {
+        // Handled on the channel thread; returns once the window is gone.
+        SendMessageW(window, WM_VTLS_CLOSECHANNEL, 0, 0);
+    }
+    m_thread.Join();
+}
+
+unsigned __stdcall CVtlsSrvAdviseManager::ThreadBody(void* self) {
+    static_cast<CVtlsSrvAdviseManager*>(self)->RunThread();
+    return 0;
+}
+
+void CVtlsSrvAdviseManager::RunThread() noexcept {
+    // The content callback runs here, in the multithreaded apartment.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED | COINIT_DISABLE_OLE1DDE);
+    if (FAILED(com)) {
+        m_thread.SignalReady();
+        return;
+    }
+    const HWND window = CreateBoundWindow(g_srvChannelClass, VTLS_SERVER_WINDOW_NAME);
+    m_thread.SignalReady();
+    if (window != nullptr) {
+        RunMessageLoop();
+        if (const HWND left = Handle(); left != nullptr) {
+            DestroyWindow(left);
+        }
+    }
+    CoUninitialize();
+}
+
+void CVtlsSrvAdviseManager::OnFinalMessage(HWND /*window*/) noexcept {
+    // One window per thread: with it gone the thread has nothing left to serve.
+    PostQuitMessage(0);
+}
+
+bool CVtlsSrvAdviseManager::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                                 LRESULT& result, DWORD mapId) noexcept {
+    if (mapId != 0) {
+        return false;
+    }
+    switch (message) {
+        case WM_COPYDATA:
+            result = OnCopyData(reinterpret_cast<HWND>(wParam), reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+            return true;
+        // WM_VTLS_CLOSECHANNEL
+        //   wParam, lParam: 0
+        //   result: 0, after the window is destroyed
+        case WM_VTLS_CLOSECHANNEL:
+            DestroyWindow(window);
+            result = 0;
+            return true;
+        default:
+            return false;
+    }
+}
+
+LRESULT CVtlsSrvAdviseManager::OnCopyData(HWND replyTo, const COPYDATASTRUCT* data) noexcept {
+    if (data == nullptr || data->dwData != VTLS_COPYDATA_CONTENT) {
+        return 0;
+    }
+    // The sender is another process: nothing is read before the sizes hold. With
+    // cbData 0 the pointer may still be set, and must not be read.
+    const auto request = data->cbData == 0 ? std::nullopt
+                                           : channel::ParseContentRequest(
+                                                 static_cast<const std::uint8_t*>(data->lpData), data->cbData);
+    if (!request) {
+        return E_INVALIDARG;
+    }
+    const VTLSCONTENTPROC content = g_pfnContent;
+    if (content == nullptr) {
+        return E_FAIL;
+    }
+    GlobalBlock answer;
+    const HRESULT hr = content(reinterpret_cast<LPCITEMIDLIST>(request->parent), request->value, &answer.handle);
+    if (hr != S_OK) {
+        answer.handle = nullptr;  // not ours to read or free on a refusal
+        return hr;
+    }
+    if (answer.handle == nullptr) {
+        return E_FAIL;
+    }
+    const GlobalLockScope locked(answer.handle);
+    if (locked.address() == nullptr) {
+        return E_FAIL;
+    }
+    // The callback's block is checked like anything received: a CIDA that does not
+    // hold together, or that is too large for one message, is not sent.
+    const auto size =
+        channel::PackedCidaSize(static_cast<const std::uint8_t*>(locked.address()), GlobalSize(answer.handle));
+    if (!size || *size > VTLS_MAX_COPYDATA_BYTES) {
+        return E_FAIL;
+    }
+    COPYDATASTRUCT reply{VTLS_COPYDATA_CONTENT, static_cast<DWORD>(*size), locked.address()};
+    SendMessageW(replyTo, WM_COPYDATA, reinterpret_cast<WPARAM>(Handle()), reinterpret_cast<LPARAM>(&reply));
+    return S_OK;
+}
+
+}  // namespace vtls

@@ -1,0 +1,44 @@
+// The thread that owns one hidden window: it makes the window, runs its
+// messages, and ends when the window is gone.
+#pragma once
+
+#include <windows.h>
+
+#include "frame/unique_resource.h"
+
+namespace vtls {
+
+// Wine copies a WM_COPYDATA onto the receiving thread's stack, so window threads
+// reserve far more than the largest message the library sends; reserved address
+// space costs nothing until used.
+inline constexpr SIZE_T kWindowThreadStackReservation = 64u * 1024u * 1024u;
+
+// How long a start waits for the new thread to make its window, and a stop for
+// the thread to end. Generous: both normally take milliseconds.
+inline constexpr DWORD kWindowThreadWaitMs = 10000;
+
+class WindowThread {
+public:
+    // Starts body(argument) on a new thread and waits until it has called
+    // SignalReady() or ended. False if the thread could not be started.
+    [[nodiscard]] bool Start(unsigned(__stdcall* body)(void*), void* argument) noexcept;
+    // Waits (bounded) for the thread to end and releases it.
+    void Join() noexcept;
+
+    [[nodiscard]] bool Running() const noexcept { return thread_.valid(); }
+    [[nodiscard]] DWORD ThreadId() const noexcept { return threadId_; }
+
+    // Called on the new thread once its window exists (or cannot be made).
+    void SignalReady() noexcept;
+
+private:
+    UniqueHandle thread_;
+    UniqueHandle ready_;
+    DWORD threadId_ = 0;
+};
+
+// The message loop of a window thread: until the quit that the window's
+// destruction posts.
+void RunMessageLoop() noexcept;
+
+}  // namespace vtls

@@ -1,0 +1,154 @@
+#include "notify/fs_notify_manager.h"
+
+#include <objbase.h>
+
+#include <cstring>
+
+#include "VantrelSh.h"
+#include "channel/role_state.h"
+#include "itemid/shell_allocator.h"
+
+namespace vtls {
+namespace {
+
+WindowClassRecord g_fsNotifyClass{VTLS_FSNOTIFY_CLASS, 0};
+
+constexpr UINT_PTR kFlushTimerId = 1;
+
+}  // namespace
+
+CFsNotifyManager::~CFsNotifyManager() {
+    // Records never flushed belong to the manager; handles and the reply are
+    // Stop's to release.
+    for (std::size_t i = 0; i < m_pending.size(); ++i) {
+        VtlsSHFree(m_pending[i]);
+    }
+}
+
+HRESULT CFsNotifyManager::Start() noexcept {
+    if (m_thread.Running()) {
+        return S_OK;
+    }
+    m_hRequestSemaphore.reset(CreateSemaphoreW(nullptr, 1, 1, nullptr));
+    if (m_hRequestSemaphore && m_thread.Start(WorkerThreadProc, this)) {
+        return S_OK;
+    }
+    m_hRequestSemaphore.reset();
+    return E_OUTOFMEMORY;
+}
+
+void CFsNotifyManager::Stop() noexcept {
+    if (m_thread.Running()) {
+        HWND window = nullptr;
+        {
+            ScopedLock lock(m_lock);
+            window = Handle();
+        }
+        if (window != nullptr && IsWindow(window)) {
+            SendMessageW(window, WM_VTLS_CLOSENOTIFY, 0, 0);
+        }
+        m_thread.Join();
+    }
+    m_hRequestSemaphore.reset();
+    ScopedLock lock(m_lock);
+    if (m_pReply != nullptr) {
+        CoTaskMemFree(m_pReply);
+        m_pReply = nullptr;
+        m_cbReply = 0;
+    }
+}
+
+unsigned __stdcall CFsNotifyManager::WorkerThreadProc(void* self) {
+    static_cast<CFsNotifyManager*>(self)->RunWorker();
+    return 0;
+}
+
+void CFsNotifyManager::RunWorker() noexcept {
+    // The role is read once: it names the window for its whole life.
+    const wchar_t* name = g_bFsNotifyServer ? VTLS_SERVER_WINDOW_NAME : VTLS_CLIENT_WINDOW_NAME;
+    const HWND window = CreateBoundWindow(g_fsNotifyClass, name);
+    m_thread.SignalReady();
+    if (window == nullptr) {
+        return;
+    }
+    RunMessageLoop();
+    if (const HWND left = Handle(); left != nullptr && IsWindow(left)) {
+        DestroyWindow(left);
+    }
+}
+
+void CFsNotifyManager::OnFinalMessage(HWND /*window*/) noexcept {
+    // One window per thread: with it gone the worker has nothing left to serve.
+    PostQuitMessage(0);
+}
+
+bool CFsNotifyManager::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                            LRESULT& result, DWORD mapId) noexcept {
+    if (mapId != 0) {
+        return false;
+    }
+    switch (message) {
+        case WM_COPYDATA:
+            result = OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+            return true;
+        case WM_TIMER:
+            result = OnTimer(static_cast<UINT_PTR>(wParam));
+            return true;
+        case WM_VTLS_UPDATEICONS:
+            result = OnUpdateIcons(reinterpret_cast<LPITEMIDLIST>(lParam));
+            return true;
+        // WM_VTLS_CLOSENOTIFY
+        //   wParam, lParam: not examined
+        //   result: 0, after the window is destroyed
+        case WM_VTLS_CLOSENOTIFY:
+            DestroyWindow(window);
+            result = 0;
+            return true;
+        default:
+            return false;
+    }
+}
+
+LRESULT CFsNotifyManager::OnCopyData(const COPYDATASTRUCT* data) noexcept {
+    if (data != nullptr && data->dwData == VTLS_COPYDATA_CONTENT) {
+        KeepContentReply(*data);
+    }
+    // Change batches (VTLS_COPYDATA_CHANGES) are delivered by the change
+    // notification, which is not part of this build yet; they are taken and dropped.
+    return TRUE;
+}
+
+void CFsNotifyManager::KeepContentReply(const COPYDATASTRUCT& data) noexcept {
+    ScopedLock lock(m_lock);
+    if (!m_bAwaitingReply) {
+        return;  // nobody asked: dropped
+    }
+    if (m_pReply != nullptr) {
+        CoTaskMemFree(m_pReply);
+        m_pReply = nullptr;
+        m_cbReply = 0;
+    }
+    // With cbData 0 the pointer may be stale; the copy is then empty and nothing
+    // is read. CoTaskMemAlloc(0) still gives a block to hand over.
+    void* copy = CoTaskMemAlloc(data.cbData);
+    if (copy != nullptr && data.cbData != 0) {
+        std::memcpy(copy, data.lpData, data.cbData);
+    }
+    m_pReply = copy;
+    m_cbReply = copy != nullptr ? data.cbData : 0;
+}
+
+LRESULT CFsNotifyManager::OnTimer(UINT_PTR timerId) noexcept {
+    if (timerId == kFlushTimerId) {
+        KillTimer(Handle(), kFlushTimerId);
+    }
+    return 0;
+}
+
+LRESULT CFsNotifyManager::OnUpdateIcons(LPITEMIDLIST folder) noexcept {
+    // The sender hands the list over; it is freed whatever else happens.
+    VtlsSHFree(folder);
+    return 0;
+}
+
+}  // namespace vtls

@@ -1,0 +1,56 @@
+#include "channel/content_message.h"
+
+#include <gtest/gtest.h>
+
+#include "itemid/cida_layout.h"
+#include "itemid/id_list.h"
+#include "list_bytes.h"
+
+namespace vtls::channel {
+namespace {
+
+using test::Bytes;
+using test::List;
+
+TEST(ContentMessage, RequestRoundTrip) {
+    const Bytes parent = List({test::EncodeReal(2, u"host")});
+    Bytes request(ContentRequestSize(itemid::ListSize(parent.data())));
+    WriteContentRequest(request.data(), 0xA1B2C3D4, parent.data(), itemid::ListSize(parent.data()));
+    EXPECT_EQ(request.size(), parent.size() - 2 + 10);
+    const auto view = ParseContentRequest(request.data(), request.size());
+    ASSERT_TRUE(view.has_value());
+    EXPECT_EQ(view->value, 0xA1B2C3D4u);
+    EXPECT_EQ(Bytes(view->parent, view->parent + parent.size()), parent);
+
+    Bytes root(ContentRequestSize(0));
+    WriteContentRequest(root.data(), 5, nullptr, 0);
+    EXPECT_EQ(root, (Bytes{5, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    const auto rootView = ParseContentRequest(root.data(), root.size());
+    ASSERT_TRUE(rootView.has_value());
+    EXPECT_EQ(rootView->parent, nullptr);
+}
+
+TEST(ContentMessage, PackedSizeFollowsTheLists) {
+    const Bytes parent = List({test::EncodeReal(5, u"Template")});
+    const Bytes child = List({test::EncodePlaceholder(0, 0)});
+    std::vector<const std::uint8_t*> children{child.data(), child.data()};
+    Bytes block(164);
+    itemid::WriteCida(block.data(), parent.data(), 2, children.data());
+    EXPECT_EQ(PackedCidaSize(block.data(), block.size()), std::optional<std::size_t>(164));
+    // A block with room to spare: the packed size is the lists', not the block's.
+    Bytes roomy = block;
+    roomy.resize(400, 0xEE);
+    EXPECT_EQ(PackedCidaSize(roomy.data(), roomy.size()), std::optional<std::size_t>(164));
+    // Two children naming one list: valid offsets, but the packed size would reach
+    // past the block, so the block cannot be sent as it is.
+    Bytes shared(8 + 8 + child.size());
+    itemid::StoreU32(shared.data(), 2);
+    itemid::StoreU32(shared.data() + 8, 16);
+    itemid::StoreU32(shared.data() + 12, 16);
+    std::copy(child.begin(), child.end(), shared.begin() + 16);
+    EXPECT_FALSE(PackedCidaSize(shared.data(), shared.size()));
+    EXPECT_EQ(PackedCidaSize(Bytes(8, 0).data(), 8), std::optional<std::size_t>(8));
+}
+
+}  // namespace
+}  // namespace vtls::channel

@@ -1,0 +1,169 @@
+// Taking and leaving roles: the windows other processes find, the alive event,
+// and what a thousand role changes leave behind.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "VantrelSh.h"
+#include "role_process.h"
+#include "support/process_resources.h"
+
+namespace {
+
+using vtls::test::RoleProcess;
+
+DWORD OwnerOf(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
+struct FoundWindows {
+    int count = 0;
+    DWORD pid = 0;
+    const wchar_t* className = nullptr;
+};
+
+BOOL CALLBACK CountByClass(HWND window, LPARAM context) {
+    auto* found = reinterpret_cast<FoundWindows*>(context);
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (OwnerOf(window) == found->pid && std::wcscmp(name, found->className) == 0) ++found->count;
+    return TRUE;
+}
+
+int CountWindows(DWORD pid, const wchar_t* className) {
+    FoundWindows found{0, pid, className};
+    EnumWindows(CountByClass, reinterpret_cast<LPARAM>(&found));
+    return found.count;
+}
+
+void ExpectHiddenTopLevel(HWND window) {
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_EQ(GetParent(window), nullptr);
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    EXPECT_EQ(rect.right - rect.left, 0);
+    EXPECT_EQ(rect.bottom - rect.top, 0);
+}
+
+TEST(Roles, ServerWindowsAreFoundByClassAndNameFromAnotherProcess) {
+    RoleProcess server(L"server echo");
+    ASSERT_TRUE(server.Ready());
+    const HWND channel = FindWindowW(VTLS_SRVCHANNEL_CLASS, VTLS_SERVER_WINDOW_NAME);
+    const HWND notify = FindWindowW(VTLS_FSNOTIFY_CLASS, VTLS_SERVER_WINDOW_NAME);
+    ASSERT_NE(channel, nullptr);
+    ASSERT_NE(notify, nullptr);
+    EXPECT_EQ(OwnerOf(channel), server.ProcessId());
+    EXPECT_EQ(OwnerOf(notify), server.ProcessId());
+    ExpectHiddenTopLevel(channel);
+    ExpectHiddenTopLevel(notify);
+    EXPECT_EQ(CountWindows(server.ProcessId(), VTLS_SRVCHANNEL_CLASS), 1);
+    EXPECT_EQ(CountWindows(server.ProcessId(), VTLS_FSNOTIFY_CLASS), 1);
+    // Each window reaches its own object: the two maps answer a foreign
+    // WM_COPYDATA differently (the channel 0, the notify manager TRUE).
+    COPYDATASTRUCT foreign{0x1234, 0, nullptr};
+    EXPECT_EQ(SendMessageW(channel, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&foreign)), 0);
+    EXPECT_EQ(SendMessageW(notify, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&foreign)), TRUE);
+
+    const auto report = server.Finish();
+    EXPECT_EQ(report.at("own-channel-window-after"), "0");
+    EXPECT_EQ(CountWindows(server.ProcessId(), VTLS_FSNOTIFY_CLASS), 0);
+}
+
+TEST(Roles, ClientWindowIsNamedForItsRole) {
+    RoleProcess client(L"client");
+    ASSERT_TRUE(client.Ready());
+    const HWND notify = FindWindowW(VTLS_FSNOTIFY_CLASS, VTLS_CLIENT_WINDOW_NAME);
+    ASSERT_NE(notify, nullptr);
+    EXPECT_EQ(OwnerOf(notify), client.ProcessId());
+    ExpectHiddenTopLevel(notify);
+    EXPECT_EQ(CountWindows(client.ProcessId(), VTLS_SRVCHANNEL_CLASS), 0);
+    // Another process may close it as Stop does.
+    SendMessageW(notify, WM_VTLS_CLOSENOTIFY, 0, 0);
+    EXPECT_FALSE(IsWindow(notify));
+    client.Finish();
+}
+
+// Wine copies a WM_COPYDATA onto the receiving thread's stack: the library's
+// window threads must take a message of the library's full bound.
+TEST(Roles, NotifyWindowTakesAMessageOfTheFullBound) {
+    RoleProcess client(L"client");
+    ASSERT_TRUE(client.Ready());
+    const HWND notify = FindWindowW(VTLS_FSNOTIFY_CLASS, VTLS_CLIENT_WINDOW_NAME);
+    ASSERT_NE(notify, nullptr);
+    std::vector<std::uint8_t> payload(VTLS_MAX_COPYDATA_BYTES, 0x5A);
+    COPYDATASTRUCT data{0x1234, static_cast<DWORD>(payload.size()), payload.data()};
+    DWORD_PTR result = 0;
+    EXPECT_NE(SendMessageTimeoutW(notify, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, 10000,
+                                  &result),
+              0);
+    EXPECT_EQ(result, static_cast<DWORD_PTR>(TRUE));
+    client.Finish();
+}
+
+TEST(Roles, AliveEventLivesWhileAClientHoldsIt) {
+    ASSERT_FALSE(VtlsSrvIsShellAlive());
+    {
+        RoleProcess first(L"client");
+        ASSERT_TRUE(first.Ready());
+        EXPECT_TRUE(VtlsSrvIsShellAlive());
+        {
+            RoleProcess second(L"client");
+            ASSERT_TRUE(second.Ready());
+            first.Finish();
+            EXPECT_TRUE(VtlsSrvIsShellAlive());  // the second still holds it
+            second.Finish();
+        }
+        EXPECT_FALSE(VtlsSrvIsShellAlive());
+    }
+    // This process's own client role counts too.
+    ASSERT_EQ(VtlsCliInitialize(), S_OK);
+    EXPECT_TRUE(VtlsSrvIsShellAlive());
+    VtlsTerminate();
+    EXPECT_FALSE(VtlsSrvIsShellAlive());
+}
+
+TEST(Roles, TerminateWithoutARoleAndTwiceIsHarmless) {
+    VtlsTerminate();
+    VtlsTerminate();
+    ASSERT_EQ(VtlsCliInitialize(), S_OK);
+    VtlsTerminate();
+    VtlsTerminate();
+    EXPECT_EQ(FindWindowW(VTLS_FSNOTIFY_CLASS, VTLS_CLIENT_WINDOW_NAME), nullptr);
+}
+
+TEST(Roles, ServerNeedsACallback) {
+    EXPECT_EQ(VtlsSrvInitialize(nullptr), E_INVALIDARG);
+}
+
+HRESULT WINAPI RefuseEverything(LPCITEMIDLIST, DWORD, HGLOBAL*) { return S_FALSE; }
+
+// The window is reachable when the initialise returns, and gone when the
+// terminate returns; the thread is gone too.
+TEST(Roles, ThousandRoleChangesLeaveNothingBehind) {
+    const auto cycle = [](bool server) {
+        const HRESULT hr = server ? VtlsSrvInitialize(RefuseEverything) : VtlsCliInitialize();
+        const wchar_t* name = server ? VTLS_SERVER_WINDOW_NAME : VTLS_CLIENT_WINDOW_NAME;
+        const bool reachable = FindWindowW(VTLS_FSNOTIFY_CLASS, name) != nullptr &&
+                               (!server || FindWindowW(VTLS_SRVCHANNEL_CLASS, name) != nullptr);
+        VtlsTerminate();
+        const bool gone = FindWindowW(VTLS_FSNOTIFY_CLASS, nullptr) == nullptr ||
+                          OwnerOf(FindWindowW(VTLS_FSNOTIFY_CLASS, nullptr)) != GetCurrentProcessId();
+        return hr == S_OK && reachable && gone;
+    };
+    ASSERT_TRUE(cycle(false));  // first use registers the classes
+    ASSERT_TRUE(cycle(true));
+    const auto before = vtls::test::MeasureProcess();
+    int failures = 0;
+    for (int i = 0; i < 1000; ++i) failures += cycle(i % 4 == 3) ? 0 : 1;
+    const auto after = vtls::test::MeasureProcess();
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(after.threads, before.threads);
+    EXPECT_EQ(after.handles, before.handles);
+    EXPECT_EQ(after.topLevelWindows, before.topLevelWindows);
+    EXPECT_LE(after.pagefileBytes, before.pagefileBytes + 256 * 1024);
+}
+
+}  // namespace

@@ -1,0 +1,278 @@
+// vtls serve: takes the server role and answers content requests from the
+// sample OPC namespace until Ctrl+C or a time limit.
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cwchar>
+#include <cwctype>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "VantrelSh.h"
+#include "commands.h"
+#include "console.h"
+#include "frame/unique_resource.h"
+#include "sample_namespace.h"
+
+namespace vtls::tool {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: vtls serve [--seconds N] [--quiet]\n"
+    "\n"
+    "Takes the library's server role and answers content requests of client\n"
+    "processes from a built-in sample OPC namespace: a network of hosts, their\n"
+    "OPC servers, and the servers' branches and items. The first line of output\n"
+    "ends in \"ready\" once the server channel window exists; then each request\n"
+    "is logged as: time, parent path, request value, and the number of children\n"
+    "answered or the HRESULT of the refusal.\n"
+    "\n"
+    "  --seconds N  stop after N seconds (default: run until Ctrl+C)\n"
+    "  --quiet      do not log each request\n"
+    "\n"
+    "Request values: 0 lists all children, 1 only folders (hosts, servers,\n"
+    "branches); any other value is refused with E_INVALIDARG (0x80070057).\n"
+    "A path through an item the sample does not hold is refused with\n"
+    "0x80070003 (ERROR_PATH_NOT_FOUND).\n";
+
+// N * 1000 must stay below INFINITE.
+constexpr unsigned long kMaxSeconds = 4294967;
+// The library makes its window on its own thread a moment after taking the role.
+constexpr DWORD kWindowWaitMs = 5000;
+constexpr DWORD kWindowPollMs = 10;
+
+struct Options {
+    DWORD limitMs = INFINITE;
+    bool quiet = false;
+};
+
+// The content callback and the console handler take no context argument, so
+// what they need lives here for the one server a process runs.
+std::atomic<const SampleNamespace*> g_sample{nullptr};
+std::atomic<bool> g_quiet{false};
+std::atomic<unsigned> g_answered{0};
+std::atomic<unsigned> g_refused{0};
+std::atomic<HANDLE> g_stopEvent{nullptr};
+// Requests are logged from the library's channel thread, the rest from the main thread.
+std::mutex g_outputLock;
+
+void Line(std::FILE* stream, const std::string& text) {
+    const std::lock_guard<std::mutex> hold(g_outputLock);
+    Print(stream, text);
+    std::fflush(stream);
+}
+
+std::string Now() {
+    SYSTEMTIME time{};
+    GetLocalTime(&time);
+    return Format("%02u:%02u:%02u.%03u", time.wHour, time.wMinute, time.wSecond, time.wMilliseconds);
+}
+
+std::string LoggedPath(const SampleNamespace& sample, LPCITEMIDLIST parent) {
+    const std::wstring below = PathNames(parent);
+    return ToUtf8(below.empty() ? sample.Network().name : sample.Network().name + L"\\" + below);
+}
+
+HRESULT WINAPI AnswerContent(LPCITEMIDLIST parent, DWORD value, HGLOBAL* content) noexcept {
+    // Nothing may unwind into the library's thread.
+    try {
+        const SampleNamespace* sample = g_sample.load();
+        if (sample == nullptr) {
+            return E_UNEXPECTED;
+        }
+        ContentAnswer answer = sample->Content(parent, value);
+        if (!g_quiet.load()) {
+            const std::string outcome = SUCCEEDED(answer.result)
+                                            ? Format("%u children", answer.children)
+                                            : Format("refused 0x%08lX", static_cast<unsigned long>(answer.result));
+            Line(stdout, Format("%s  %s  value %lu  %s\n", Now().c_str(), LoggedPath(*sample, parent).c_str(),
+                                static_cast<unsigned long>(value), outcome.c_str()));
+        }
+        if (answer.result != S_OK) {
+            ++g_refused;
+            return answer.result;
+        }
+        ++g_answered;
+        *content = answer.block.release();
+        return S_OK;
+    } catch (...) {
+        ++g_refused;
+        return E_OUTOFMEMORY;
+    }
+}
+
+BOOL WINAPI OnConsoleControl(DWORD event) noexcept {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
+        return FALSE;
+    }
+    if (const HANDLE stop = g_stopEvent.load()) {
+        SetEvent(stop);
+    }
+    return TRUE;
+}
+
+// A top-level window of the server channel that belongs to process `owner`
+// (or, with `others`, to any process but it).
+HWND FindChannelWindow(DWORD owner, bool others) {
+    for (HWND window = nullptr;;) {
+        window = FindWindowExW(nullptr, window, VTLS_SRVCHANNEL_CLASS, VTLS_SERVER_WINDOW_NAME);
+        if (window == nullptr) {
+            return nullptr;
+        }
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if ((process == owner) != others) {
+            return window;
+        }
+    }
+}
+
+bool WaitForOwnWindow() {
+    const DWORD self = GetCurrentProcessId();
+    const ULONGLONG start = GetTickCount64();
+    while (FindChannelWindow(self, false) == nullptr) {
+        if (GetTickCount64() - start >= kWindowWaitMs) {
+            return false;
+        }
+        Sleep(kWindowPollMs);
+    }
+    return true;
+}
+
+bool ParseSeconds(const wchar_t* text, DWORD& limitMs) {
+    if (text == nullptr || !std::iswdigit(static_cast<wint_t>(text[0]))) {
+        return false;
+    }
+    wchar_t* end = nullptr;
+    const unsigned long seconds = std::wcstoul(text, &end, 10);
+    if (*end != L'\0' || seconds > kMaxSeconds) {
+        return false;
+    }
+    limitMs = static_cast<DWORD>(seconds * 1000);
+    return true;
+}
+
+// 1: run, 0: help printed, -1: bad arguments reported.
+int ParseOptions(int argc, wchar_t** argv, Options& options) {
+    for (int i = 0; i < argc; ++i) {
+        const wchar_t* argument = argv[i];
+        if (std::wcscmp(argument, L"--help") == 0 || std::wcscmp(argument, L"-h") == 0) {
+            Out(kUsage);
+            return 0;
+        }
+        if (std::wcscmp(argument, L"--quiet") == 0) {
+            options.quiet = true;
+        } else if (std::wcscmp(argument, L"--seconds") == 0) {
+            const wchar_t* value = i + 1 < argc ? argv[++i] : nullptr;
+            if (!ParseSeconds(value, options.limitMs)) {
+                Err(Format("vtls serve: --seconds needs a whole number from 0 to %lu, not '%s'\n", kMaxSeconds,
+                           value != nullptr ? ToUtf8(value).c_str() : ""));
+                return -1;
+            }
+        } else {
+            Err(Format("vtls serve: unexpected argument '%s'\n", ToUtf8(argument).c_str()));
+            Err(kUsage);
+            return -1;
+        }
+    }
+    return 1;
+}
+
+// Ends the role however RunServe leaves.
+struct ServerRole {
+    ServerRole() = default;
+    ServerRole(const ServerRole&) = delete;
+    ServerRole& operator=(const ServerRole&) = delete;
+    ~ServerRole() { VtlsTerminate(); }
+};
+
+struct ConsoleHandler {
+    ConsoleHandler() : installed(SetConsoleCtrlHandler(OnConsoleControl, TRUE) != FALSE) {}
+    ConsoleHandler(const ConsoleHandler&) = delete;
+    ConsoleHandler& operator=(const ConsoleHandler&) = delete;
+    ~ConsoleHandler() {
+        if (installed) {
+            SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+        }
+    }
+    bool installed;
+};
+
+int Serve(const Options& options, const SampleNamespace& sample) {
+    const UniqueHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!stop) {
+        Err(Format("vtls serve: cannot create the stop event (error %lu)\n", GetLastError()));
+        return kExitFailure;
+    }
+    g_stopEvent = stop.get();
+    const ConsoleHandler handler;
+    if (!handler.installed) {
+        Err(Format("vtls serve: cannot install the Ctrl+C handler (error %lu)\n", GetLastError()));
+        return kExitFailure;
+    }
+    if (const HWND other = FindChannelWindow(GetCurrentProcessId(), true)) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(other, &process);
+        Err(Format("vtls serve: warning: process %lu serves already; clients reach whichever window they find "
+                   "first\n",
+                   process));
+    }
+    g_sample = &sample;
+    g_quiet = options.quiet;
+    const HRESULT started = VtlsSrvInitialize(AnswerContent);
+    if (FAILED(started)) {
+        g_sample = nullptr;
+        Err(Format("vtls serve: VtlsSrvInitialize failed: 0x%08lX\n", static_cast<unsigned long>(started)));
+        return kExitFailure;
+    }
+    int exitCode = kExitOk;
+    {
+        const ServerRole role;
+        if (!WaitForOwnWindow()) {
+            Err(Format("vtls serve: the server channel window did not appear within %lu ms\n", kWindowWaitMs));
+            exitCode = kExitFailure;
+        } else {
+            const SampleCounts& counts = sample.Counts();
+            Line(stdout, Format("vtls serve: serving the sample OPC namespace (%u hosts, %u servers, %u branches, "
+                                "%u items), process %lu; ready\n",
+                                counts.hosts, counts.servers, counts.branches, counts.items,
+                                GetCurrentProcessId()));
+            Line(stdout, options.limitMs == INFINITE
+                             ? std::string("vtls serve: Ctrl+C stops\n")
+                             : Format("vtls serve: stops after %lu s or on Ctrl+C\n", options.limitMs / 1000));
+            const DWORD waited = WaitForSingleObject(stop.get(), options.limitMs);
+            Line(stdout, Format("vtls serve: %s; stopping\n", waited == WAIT_OBJECT_0   ? "Ctrl+C"
+                                                             : waited == WAIT_TIMEOUT ? "time limit reached"
+                                                                                      : "wait failed"));
+            if (waited == WAIT_FAILED) {
+                exitCode = kExitFailure;
+            }
+        }
+    }
+    // The role is left: the channel window is gone and no request reaches the callback.
+    g_sample = nullptr;
+    g_stopEvent = nullptr;
+    Line(stdout, Format("vtls serve: stopped; answered %u requests, refused %u\n", g_answered.load(),
+                        g_refused.load()));
+    return exitCode;
+}
+
+}  // namespace
+
+int RunServe(int argc, wchar_t** argv) {
+    Options options;
+    const int parsed = ParseOptions(argc, argv, options);
+    if (parsed <= 0) {
+        return parsed == 0 ? kExitOk : kExitUsage;
+    }
+    const std::unique_ptr<SampleNamespace> sample = SampleNamespace::Create();
+    if (!sample) {
+        Err("vtls serve: cannot build the sample namespace: VtlsCreateID failed\n");
+        return kExitFailure;
+    }
+    return Serve(options, *sample);
+}
+
+}  // namespace vtls::tool
