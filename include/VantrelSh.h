@@ -200,6 +200,56 @@ VTLSAPI void WINAPI VtlsTerminate(void);
 /* Ordinal 95. Whether any process holds the client role's event. */
 VTLSAPI BOOL WINAPI VtlsSrvIsShellAlive(void);
 
+/* ---- Change notification and content requests ------------------------------ */
+
+/* SHChangeNotify2 flags: the type bits (mask 7) must be SHCNF_IDLIST (0). These
+ * are the library's values; some <shlobj.h> versions define SHCNF_FLUSHNOWAIT
+ * as 0x3000. */
+#define VTLS_SHCNF_IDLIST 0x0000
+#define VTLS_SHCNF_FLUSH 0x1000
+#define VTLS_SHCNF_FLUSHNOWAIT 0x2000
+/* An event code with this bit set is private: delivered at once, and only to the
+ * listeners of the posting process, as WM_VTLS_FSNOTIFY_PRIVATE. */
+#define VTLS_SHCNE_PRIVATE 0x80000000u
+
+/* What a listener window receives with WM_VTLS_FSNOTIFY (lParam): valid only
+ * until the listener returns; copy what you keep. */
+typedef struct VTLSCHANGEINFO {
+    LONG event;
+    LPCITEMIDLIST list1; /* NULL when the event carries none */
+    LPCITEMIDLIST list2;
+    const void* extra;   /* NULL when there are no extra bytes */
+    UINT cbExtra;
+} VTLSCHANGEINFO;
+
+/* Ordinal 7, exported as SHChangeNotifyRegister (<shlobj.h> declares another
+ * function of that name). Registers a window of this process to receive every
+ * change delivered in the process. E_INVALIDARG in the server role, for NULL,
+ * for a handle that is no window, and for a window of another process. */
+VTLSAPI HRESULT WINAPI VtlsSHChangeNotifyRegister(HWND window);
+/* Ordinal 8, exported as SHChangeNotifyRevoke. S_OK for NULL and in the server
+ * role; E_INVALIDARG when the window is not registered. */
+VTLSAPI HRESULT WINAPI VtlsSHChangeNotifyRevoke(HWND window);
+
+/* Ordinal 9. Posts a change: event code, flags (VTLS_SHCNF_*), up to two item
+ * identifier lists and extra bytes. Ordinary events wait for a flush
+ * (VTLS_SHCNF_FLUSH now, VTLS_SHCNF_FLUSHNOWAIT 500 ms after the last post) and
+ * then reach the listeners of every process. A private event needs at least 12
+ * extra bytes: bytes 8 to 11 (a pointer's width on 64-bit: 8 to 15) receive the
+ * address of its list 1. */
+VTLSAPI void WINAPI SHChangeNotify2(LONG event, UINT flags, LPCITEMIDLIST list1, LPCITEMIDLIST list2,
+                                    const void* extra, UINT cbExtra);
+
+/* Ordinal 97. Client role: asks the server process for the content of folder
+ * (NULL for the root) and waits for the answer. S_OK and a CIDA in *content,
+ * freed with CoTaskMemFree; E_FAIL when no request could be admitted within
+ * 1000 ms, no server runs, or no valid answer came; *content is NULL then. */
+VTLSAPI HRESULT WINAPI VtlsGetContentInSync(LPCITEMIDLIST folder, DWORD value, CIDA** content);
+/* Ordinal 98. Whether this process's notify window is refreshing icons. */
+VTLSAPI BOOL WINAPI VtlsInUpdateIcon(void);
+/* Ordinal 92. Does nothing; S_OK. */
+VTLSAPI HRESULT WINAPI VtlsUpdateOpcServerIcons(DWORD reserved);
+
 #ifdef __cplusplus
 }
 #endif

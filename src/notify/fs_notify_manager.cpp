@@ -7,6 +7,7 @@
 #include "VantrelSh.h"
 #include "channel/role_state.h"
 #include "itemid/shell_allocator.h"
+#include "notify/change_format.h"
 
 namespace vtls {
 namespace {
@@ -14,6 +15,7 @@ namespace {
 WindowClassRecord g_fsNotifyClass{VTLS_FSNOTIFY_CLASS, 0};
 
 constexpr UINT_PTR kFlushTimerId = 1;
+constexpr UINT kFlushDelayMs = 500;
 
 }  // namespace
 
@@ -110,11 +112,18 @@ bool CFsNotifyManager::ProcessWindowMessage(HWND window, UINT message, WPARAM wP
 }
 
 LRESULT CFsNotifyManager::OnCopyData(const COPYDATASTRUCT* data) noexcept {
-    if (data != nullptr && data->dwData == VTLS_COPYDATA_CONTENT) {
-        KeepContentReply(*data);
+    if (data == nullptr) {
+        return TRUE;
     }
-    // Change batches (VTLS_COPYDATA_CHANGES) are delivered by the change
-    // notification, which is not part of this build yet; they are taken and dropped.
+    if (data->dwData == VTLS_COPYDATA_CONTENT) {
+        KeepContentReply(*data);
+    } else if (data->dwData == VTLS_COPYDATA_CHANGES && data->cbData != 0) {
+        // From another process: checked whole, and dropped whole if malformed.
+        auto* batch = static_cast<std::uint8_t*>(data->lpData);
+        if (notify::ValidateBatch(batch, data->cbData)) {
+            DeliverBatch(batch);
+        }
+    }
     return TRUE;
 }
 
@@ -140,15 +149,16 @@ void CFsNotifyManager::KeepContentReply(const COPYDATASTRUCT& data) noexcept {
 
 LRESULT CFsNotifyManager::OnTimer(UINT_PTR timerId) noexcept {
     if (timerId == kFlushTimerId) {
+        Flush();
         KillTimer(Handle(), kFlushTimerId);
     }
     return 0;
 }
 
-LRESULT CFsNotifyManager::OnUpdateIcons(LPITEMIDLIST folder) noexcept {
-    // The sender hands the list over; it is freed whatever else happens.
-    VtlsSHFree(folder);
-    return 0;
+void CFsNotifyManager::SetFlushTimer() noexcept {
+    // Setting it again replaces the pending timer: posts closer than the delay
+    // apart are flushed once.
+    SetTimer(Handle(), kFlushTimerId, kFlushDelayMs, nullptr);
 }
 
 }  // namespace vtls

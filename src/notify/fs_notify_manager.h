@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cstdint>
+
 #include "channel/window_object.h"
 #include "channel/window_thread.h"
 #include "frame/critical_section.h"
@@ -12,8 +14,6 @@
 #include "frame/unique_resource.h"
 
 namespace vtls {
-
-struct VTLSCHANGERECORD;
 
 class CFsNotifyManager final : public CWindowImplBaseT {
 public:
@@ -32,7 +32,22 @@ public:
                               DWORD mapId) noexcept override;
     void OnFinalMessage(HWND window) noexcept override;
 
-    [[nodiscard]] HANDLE RequestSemaphore() const noexcept { return m_hRequestSemaphore.get(); }
+    // Listener windows of this process.
+    [[nodiscard]] HRESULT Register(HWND window) noexcept;
+    [[nodiscard]] HRESULT Revoke(HWND window) noexcept;
+
+    // Change records (shell-allocator memory). The queue owns a record once
+    // QueueRecord returned true.
+    [[nodiscard]] bool QueueRecord(std::uint8_t* record) noexcept;
+    void Flush() noexcept;
+    void SetFlushTimer() noexcept;
+    // Sends one record to every listener of this process.
+    void Dispatch(std::uint8_t* record) noexcept;
+    // Delivers a batch that passed validation (or this process's own).
+    void DeliverBatch(std::uint8_t* batch) noexcept;
+
+    // The content of a folder, asked of the server process.
+    [[nodiscard]] HRESULT GetContent(LPCITEMIDLIST folder, DWORD value, CIDA** content) noexcept;
 
 private:
     static unsigned __stdcall WorkerThreadProc(void* self);
@@ -53,7 +68,11 @@ private:
     //   result: 0
     LRESULT OnUpdateIcons(LPITEMIDLIST folder) noexcept;
 
-    HeapVector<VTLSCHANGERECORD*> m_pending;  // posted, not yet flushed; owned
+    void BroadcastBatch(std::uint8_t* batch) noexcept;
+    // Takes the reply under m_lock; null when none came.
+    void* TakeReply(DWORD& size) noexcept;
+
+    HeapVector<std::uint8_t*> m_pending;  // change records posted, not yet flushed; owned
     CriticalSection m_lock;
     HeapVector<HWND> m_listeners;  // ascending by the handle's 32-bit value
     WindowThread m_thread;         // m_hThread and m_dwThreadId

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "support/child_process.h"
 
@@ -33,13 +35,26 @@ public:
         const auto result = child_.Wait();
         EXPECT_TRUE(result.has_value());
         EXPECT_EQ(result ? result->exitCode : 1u, 0u) << (result ? result->output : "");
-        return ParseReport(result ? result->output : "");
+        output_ = result ? result->output : "";
+        return ParseReport(output_);
+    }
+
+    // Every line of the report that begins with prefix, in order (after Finish).
+    [[nodiscard]] std::vector<std::string> Lines(const std::string& prefix) const {
+        std::vector<std::string> lines;
+        std::istringstream stream(output_);
+        for (std::string line; std::getline(stream, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (line.rfind(prefix, 0) == 0) lines.push_back(line);
+        }
+        return lines;
     }
 
 private:
     NamedEvent ready_;
     NamedEvent quit_;
     ChildProcess child_;
+    std::string output_;
     bool started_ = false;
     bool finished_ = false;
 };

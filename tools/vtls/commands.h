@@ -10,5 +10,8 @@ inline constexpr int kExitUsage = 2;
 int RunInfo(int argc, wchar_t** argv);
 int RunPidl(int argc, wchar_t** argv);
 int RunServe(int argc, wchar_t** argv);
+int RunBrowse(int argc, wchar_t** argv);
+int RunWatch(int argc, wchar_t** argv);
+int RunNotify(int argc, wchar_t** argv);
 
 }  // namespace vtls::tool

@@ -18,6 +18,9 @@ constexpr Command kCommands[] = {
     {L"info", "shell version, platform flags, shell settings, clipboard formats, DLL", RunInfo},
     {L"pidl", "decode an item identifier list (hex, file or stream record)", RunPidl},
     {L"serve", "take the server role and answer content requests from a sample OPC namespace", RunServe},
+    {L"browse", "take the client role and print the namespace the server answers, as a tree", RunBrowse},
+    {L"watch", "take the client role and print each change delivered to a listener window", RunWatch},
+    {L"notify", "post a change (SHChangeNotify2) for a path of the sample namespace", RunNotify},
 };
 
 void PrintUsage(std::FILE* stream) {

@@ -1,0 +1,1033 @@
+// Change notification and content requests between processes, through the DLL's
+// exports: one flushed event, batches to several listener processes, content
+// round trips, and the shell's own in-process delivery as a peer; and two ways of
+// finding the notify windows among the top-level windows.
+//
+// The program is its own helper process: "listen" takes the client role and
+// registers a listener window, "serve" takes the server role and answers content
+// requests. A receiver stores the counter value at which a message reached it in
+// memory shared with the bench, so "post -> received" needs no message back; the
+// bare pings it answers acknowledge the same way, so figures and floors carry the
+// same cost.
+//
+// Latencies are individually timed calls (Wine's counter ticks every 100 ns),
+// reported as p50 and p99; the candidates of one table alternate call by call, so
+// drift from other load on the machine falls on all of them alike.
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cwchar>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "VantrelSh.h"
+#include "frame/unique_resource.h"
+
+namespace {
+
+using vtls::UniqueHandle;
+
+// ---- Settings ----------------------------------------------------------------
+
+constexpr int kWarmupCalls = 20;
+constexpr int kLatencyEvents = 200;
+constexpr int kFloorCalls = 1001;
+constexpr int kFindCalls = 201;
+constexpr int kFloorPerRepetition = 5;  // cross-thread sends beside each batch
+constexpr int kContentRounds = 101;
+constexpr int kShellEvents = 200;
+constexpr int kAckCalls = 100001;
+
+constexpr int kMaxListeners = 4;
+constexpr int kServerSlot = kMaxListeners;
+constexpr int kSlots = kMaxListeners + 1;
+// Top-level windows each listener helper adds for the window search: 16 in all,
+// spread over other processes as on a desktop.
+constexpr int kUnrelatedPerHelper = 4;
+
+constexpr DWORD kHelperStartMs = 30000;
+constexpr DWORD kHelperStopMs = 10000;
+constexpr DWORD kShellWaitMs = 1000;
+
+struct BatchShape {
+    int records;
+    int repetitions;
+};
+constexpr BatchShape kBatches[] = {{1, 101}, {10, 51}, {100, 15}, {1000, 7}};
+constexpr int kListenerCounts[] = {1, 2, 4};
+constexpr DWORD kChildCounts[] = {0, 10, 1000};
+
+constexpr double kEventAim = 3.0;    // x a bare cross-process ping
+constexpr double kRecordAim = 1.25;  // x an in-process cross-thread SendMessageW
+constexpr double kContentAim = 3.0;  // x a bare cross-process ping
+constexpr DWORD kContentAimChildren = 10;
+
+// Not a folder change, so the listener's process does not also flush the shell.
+constexpr LONG kEvent = SHCNE_UPDATEITEM;
+
+// Messages of the bench's own windows.
+constexpr UINT kPingMessage = WM_APP + 1;       // acknowledges, returns 0
+constexpr UINT kRelayMessage = WM_APP + 2;      // pings the window in wParam, then returns
+constexpr UINT kUnrelatedMessage = WM_APP + 3;  // creates wParam unrelated top-level windows
+constexpr UINT kShellMessage = WM_APP + 4;      // the shell's change notification
+
+constexpr wchar_t kBenchClass[] = L"notify_bench_window";
+constexpr wchar_t kUnrelatedClass[] = L"notify_bench_unrelated";
+
+// ---- Owners ------------------------------------------------------------------
+
+inline void DestroyOwnWindow(HWND window) noexcept { DestroyWindow(window); }
+inline void UnmapView(void* view) noexcept { UnmapViewOfFile(view); }
+inline void DeregisterShellNotify(ULONG id) noexcept { SHChangeNotifyDeregister(id); }
+
+using UniqueWindow = vtls::UniqueResource<HWND, DestroyOwnWindow>;
+using UniqueView = vtls::UniqueResource<void*, UnmapView>;
+using UniqueShellRegistration = vtls::UniqueResource<ULONG, DeregisterShellNotify>;
+
+struct OurListDeleter {
+    void operator()(ITEMIDLIST* list) const noexcept { VtlsSHFree(list); }
+};
+using OurList = std::unique_ptr<ITEMIDLIST, OurListDeleter>;
+
+struct ShellListDeleter {
+    void operator()(ITEMIDLIST* list) const noexcept { ILFree(list); }
+};
+using ShellList = std::unique_ptr<ITEMIDLIST, ShellListDeleter>;
+
+struct CoTaskDeleter {
+    void operator()(void* memory) const noexcept { CoTaskMemFree(memory); }
+};
+using UniqueCida = std::unique_ptr<CIDA, CoTaskDeleter>;
+
+// Leaves whatever role the process took, on every way out.
+struct RoleScope {
+    RoleScope() = default;
+    RoleScope(const RoleScope&) = delete;
+    RoleScope& operator=(const RoleScope&) = delete;
+    ~RoleScope() { VtlsTerminate(); }
+};
+
+// ---- Timing ------------------------------------------------------------------
+
+LONGLONG Ticks() {
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+double TickMicroseconds() {
+    static const double micro = [] {
+        LARGE_INTEGER f{};
+        QueryPerformanceFrequency(&f);
+        return 1e6 / static_cast<double>(f.QuadPart);
+    }();
+    return micro;
+}
+
+double Micro(LONGLONG ticks) { return static_cast<double>(ticks) * TickMicroseconds(); }
+
+struct Spread {
+    double p50 = 0;
+    double p99 = 0;
+};
+
+// Nearest-rank percentiles.
+Spread SpreadOf(std::vector<double> values) {
+    Spread spread;
+    if (values.empty()) {
+        return spread;
+    }
+    std::sort(values.begin(), values.end());
+    const auto rank = [&](double p) {
+        const auto index = static_cast<std::size_t>(std::ceil(p * static_cast<double>(values.size())));
+        return values[std::min(values.size(), std::max<std::size_t>(index, 1)) - 1];
+    };
+    spread.p50 = rank(0.50);
+    spread.p99 = rank(0.99);
+    return spread;
+}
+
+double Median(std::vector<double> values) { return SpreadOf(std::move(values)).p50; }
+
+// ---- Memory the bench shares with its helpers ----------------------------------
+
+// Each field has one writer; the reader looks after the message that caused the
+// write has returned.
+struct Slot {
+    volatile LONG64 window;         // the helper's window: listener and ping target
+    volatile LONG64 lastEventTick;  // counter when the latest change reached the listener
+    volatile LONG64 lastPingTick;
+    volatile LONG received;  // changes that reached the listener
+    volatile LONG pings;
+    volatile LONG answers;  // content requests the callback answered
+    volatile LONG roleResult;
+    volatile LONG registerResult;
+};
+
+struct SharedBlock {
+    Slot helpers[kSlots];
+    Slot local;  // the bench's own window thread
+};
+
+Slot* g_slot = nullptr;  // a helper's own slot, or the bench's local one
+std::vector<UniqueWindow>* g_unrelated = nullptr;
+
+void Acknowledge(volatile LONG64& tick, volatile LONG& count) {
+    InterlockedExchange64(&tick, Ticks());
+    InterlockedIncrement(&count);
+}
+
+HWND SlotWindow(const Slot& slot) { return reinterpret_cast<HWND>(static_cast<std::intptr_t>(slot.window)); }
+
+// ---- Windows -------------------------------------------------------------------
+
+LRESULT CreateUnrelated(int count) {
+    if (g_unrelated == nullptr) {
+        return 0;
+    }
+    for (int i = 0; i < count; ++i) {
+        UniqueWindow window(CreateWindowExW(0, kUnrelatedClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                            GetModuleHandleW(nullptr), nullptr));
+        if (window) {
+            g_unrelated->push_back(std::move(window));
+        }
+    }
+    return static_cast<LRESULT>(g_unrelated->size());
+}
+
+LRESULT CALLBACK BenchWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_VTLS_FSNOTIFY:
+            Acknowledge(g_slot->lastEventTick, g_slot->received);
+            return 0;
+        case kShellMessage:
+            if (static_cast<LONG>(lParam) == SHCNE_UPDATEDIR) {
+                Acknowledge(g_slot->lastEventTick, g_slot->received);
+            }
+            return 0;
+        case kPingMessage:
+            Acknowledge(g_slot->lastPingTick, g_slot->pings);
+            return 0;
+        case kRelayMessage:
+            return SendMessageW(reinterpret_cast<HWND>(wParam), kPingMessage, 0, 0);
+        case kUnrelatedMessage:
+            return CreateUnrelated(static_cast<int>(wParam));
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+bool RegisterClasses() {
+    WNDCLASSW bench{};
+    bench.lpfnWndProc = BenchWindowProcedure;
+    bench.hInstance = GetModuleHandleW(nullptr);
+    bench.lpszClassName = kBenchClass;
+    WNDCLASSW unrelated{};
+    unrelated.lpfnWndProc = DefWindowProcW;
+    unrelated.hInstance = GetModuleHandleW(nullptr);
+    unrelated.lpszClassName = kUnrelatedClass;
+    return RegisterClassW(&bench) != 0 && RegisterClassW(&unrelated) != 0;
+}
+
+// Message-only, so the bench's own windows add nothing to the top-level windows
+// a flush walks.
+HWND CreateBenchWindow() {
+    return CreateWindowExW(0, kBenchClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
+                           nullptr);
+}
+
+// A bench window on a thread of its own: the in-process cross-thread peer.
+class WindowThread {
+public:
+    WindowThread() = default;
+    WindowThread(const WindowThread&) = delete;
+    WindowThread& operator=(const WindowThread&) = delete;
+    ~WindowThread() { Stop(); }
+
+    bool Start() {
+        ready_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (!ready_) {
+            return false;
+        }
+        thread_.reset(CreateThread(nullptr, 0, Body, this, 0, nullptr));
+        if (!thread_) {
+            return false;
+        }
+        const HANDLE waits[] = {ready_.get(), thread_.get()};
+        WaitForMultipleObjects(2, waits, FALSE, kHelperStartMs);
+        return window_ != nullptr;
+    }
+
+    void Stop() {
+        if (!thread_) {
+            return;
+        }
+        if (window_ != nullptr) {
+            PostMessageW(window_, WM_CLOSE, 0, 0);
+        }
+        WaitForSingleObject(thread_.get(), kHelperStopMs);
+        thread_.reset();
+        window_ = nullptr;
+    }
+
+    [[nodiscard]] HWND Window() const { return window_; }
+
+private:
+    static DWORD WINAPI Body(void* self) {
+        auto* owner = static_cast<WindowThread*>(self);
+        owner->window_ = CreateBenchWindow();
+        SetEvent(owner->ready_.get());
+        MSG message;
+        while (owner->window_ != nullptr && GetMessageW(&message, nullptr, 0, 0) > 0) {
+            DispatchMessageW(&message);
+        }
+        return 0;
+    }
+
+    UniqueHandle ready_;
+    UniqueHandle thread_;
+    HWND window_ = nullptr;  // set before ready_ is signalled
+};
+
+// ---- Content answers -------------------------------------------------------------
+
+// `count` children of an OPC browse, made as a server makes them per request.
+HGLOBAL BuildAnswer(LPCITEMIDLIST parent, DWORD count) {
+    std::vector<OurList> children;
+    std::vector<LPCITEMIDLIST> pointers(std::max<DWORD>(count, 1), nullptr);
+    children.reserve(count);
+    for (DWORD i = 0; i < count; ++i) {
+        const GUID guid{0x5EC0A000u + i, 0x1f2e, 0x4d3c, {0x8b, 0x7a, 0x69, 0x58, 0x47, 0x36, 0x25, 0x14}};
+        const std::wstring name = L"Line" + std::to_wstring(i % 6 + 1) + L".Device" + std::to_wstring(i % 40 + 1) +
+                                  L".Temperature" + std::to_wstring(i);
+        children.emplace_back(VtlsCreateID(name.c_str(), 5, i, &guid, 0, nullptr));
+        if (!children.back()) {
+            return nullptr;
+        }
+        pointers[i] = children.back().get();
+    }
+    return SHCreateCIDA(parent, count, pointers.data());
+}
+
+// The server's callback: the requester's value is the number of children.
+HRESULT WINAPI AnswerContent(LPCITEMIDLIST parent, DWORD value, HGLOBAL* content) {
+    *content = BuildAnswer(parent, value);
+    if (g_slot != nullptr) {
+        InterlockedIncrement(&g_slot->answers);
+    }
+    return *content != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+// ---- Helper process ----------------------------------------------------------------
+
+// Dispatches messages until quit is signalled or the bench is gone.
+void PumpUntil(HANDLE quit, HANDLE parent) {
+    const HANDLE waits[] = {quit, parent};
+    const DWORD count = parent != nullptr ? 2 : 1;
+    for (;;) {
+        const DWORD waited = MsgWaitForMultipleObjects(count, waits, FALSE, INFINITE, QS_ALLINPUT);
+        if (waited != WAIT_OBJECT_0 + count) {
+            return;
+        }
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                return;
+            }
+            DispatchMessageW(&message);
+        }
+    }
+}
+
+int RunHelper(bool server, const wchar_t* sharedName, int slotIndex, const wchar_t* readyName,
+              const wchar_t* quitName, DWORD parentId) {
+    if (slotIndex < 0 || slotIndex >= kSlots) {
+        return 2;
+    }
+    const UniqueHandle mapping(OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, sharedName));
+    const UniqueView view(mapping ? MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SharedBlock))
+                                  : nullptr);
+    const UniqueHandle ready(OpenEventW(EVENT_MODIFY_STATE, FALSE, readyName));
+    const UniqueHandle quit(OpenEventW(SYNCHRONIZE, FALSE, quitName));
+    const UniqueHandle parent(OpenProcess(SYNCHRONIZE, FALSE, parentId));
+    if (!view || !ready || !quit || !RegisterClasses()) {
+        return 1;
+    }
+    g_slot = &static_cast<SharedBlock*>(view.get())->helpers[slotIndex];
+    std::vector<UniqueWindow> unrelated;
+    g_unrelated = &unrelated;
+
+    const RoleScope role;
+    const HRESULT hr = server ? VtlsSrvInitialize(AnswerContent) : VtlsCliInitialize();
+    g_slot->roleResult = hr;
+    const UniqueWindow window(CreateBenchWindow());
+    HRESULT registered = S_OK;
+    if (!server && window) {
+        registered = VtlsSHChangeNotifyRegister(window.get());
+    }
+    g_slot->registerResult = registered;
+    InterlockedExchange64(&g_slot->window, static_cast<LONG64>(reinterpret_cast<std::intptr_t>(window.get())));
+    if (FAILED(hr) || FAILED(registered) || !window) {
+        return 1;  // the bench sees the process end instead of the ready event
+    }
+    SetEvent(ready.get());
+    PumpUntil(quit.get(), parent.get());
+    if (!server) {
+        VtlsSHChangeNotifyRevoke(window.get());
+    }
+    unrelated.clear();
+    g_unrelated = nullptr;
+    return 0;
+}
+
+// The bench's end of one helper process.
+class HelperProcess {
+public:
+    HelperProcess() = default;
+    HelperProcess(const HelperProcess&) = delete;
+    HelperProcess& operator=(const HelperProcess&) = delete;
+    ~HelperProcess() { static_cast<void>(Stop()); }
+
+    bool Start(const wchar_t* mode, int slot, const std::wstring& sharedName) {
+        const std::wstring base = sharedName + L"_" + std::to_wstring(slot);
+        const std::wstring readyName = base + L"_ready";
+        const std::wstring quitName = base + L"_quit";
+        ready_.reset(CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
+        quit_.reset(CreateEventW(nullptr, TRUE, FALSE, quitName.c_str()));
+        wchar_t path[MAX_PATH];
+        const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+        if (!ready_ || !quit_ || length == 0 || length >= MAX_PATH) {
+            return false;
+        }
+        const std::wstring command = L"\"" + std::wstring(path) + L"\" " + mode + L" " + sharedName + L" " +
+                                     std::to_wstring(slot) + L" " + readyName + L" " + quitName + L" " +
+                                     std::to_wstring(GetCurrentProcessId());
+        std::vector<wchar_t> line(command.begin(), command.end());
+        line.push_back(L'\0');
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info{};
+        if (!CreateProcessW(path, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+            return false;
+        }
+        const UniqueHandle thread(info.hThread);
+        process_.reset(info.hProcess);
+        const HANDLE waits[] = {ready_.get(), process_.get()};
+        return WaitForMultipleObjects(2, waits, FALSE, kHelperStartMs) == WAIT_OBJECT_0;
+    }
+
+    // Tells the helper to leave its role; true when it ended by itself with 0.
+    bool Stop() {
+        if (!process_) {
+            return true;
+        }
+        SetEvent(quit_.get());
+        DWORD code = 1;
+        const bool ended = WaitForSingleObject(process_.get(), kHelperStopMs) == WAIT_OBJECT_0;
+        if (ended) {
+            GetExitCodeProcess(process_.get(), &code);
+        } else {
+            TerminateProcess(process_.get(), 1);
+        }
+        process_.reset();
+        return ended && code == 0;
+    }
+
+private:
+    UniqueHandle ready_;
+    UniqueHandle quit_;
+    UniqueHandle process_;
+};
+
+// ---- Measurements ----------------------------------------------------------------
+
+// Cross-process ping to a helper, in-process cross-thread send, and the
+// receivers' acknowledgement itself.
+struct Floors {
+    std::vector<double> ping;
+    std::vector<double> pingReceived;
+    std::vector<double> localSend;
+    double ackNs = 0;
+    int missedPings = 0;
+};
+
+void MeasureFloors(HWND helper, const Slot& helperSlot, HWND local, Floors& floors) {
+    for (int i = -kWarmupCalls; i < kFloorCalls; ++i) {
+        const LONG pings = helperSlot.pings;
+        const LONGLONG p0 = Ticks();
+        SendMessageW(helper, kPingMessage, 0, 0);
+        const LONGLONG p1 = Ticks();
+        const LONGLONG received = helperSlot.lastPingTick;
+        const bool arrived = helperSlot.pings == pings + 1;
+        const LONGLONG l0 = Ticks();
+        SendMessageW(local, kPingMessage, 0, 0);
+        const LONGLONG l1 = Ticks();
+        if (i < 0) {
+            continue;
+        }
+        floors.ping.push_back(Micro(p1 - p0));
+        floors.pingReceived.push_back(Micro(received - p0));
+        floors.localSend.push_back(Micro(l1 - l0));
+        floors.missedPings += arrived ? 0 : 1;
+    }
+    // What a receiver adds to each message; both figures and floors carry it.
+    Slot scratch{};
+    std::vector<double> ack;
+    for (int r = 0; r < 11; ++r) {
+        const LONGLONG t0 = Ticks();
+        for (int i = 0; i < kAckCalls; ++i) {
+            Acknowledge(scratch.lastPingTick, scratch.pings);
+        }
+        ack.push_back(Micro(Ticks() - t0) * 1000.0 / kAckCalls);
+    }
+    floors.ackNs = Median(ack);
+}
+
+struct EventLatency {
+    std::vector<double> postReturn;
+    std::vector<double> postReceived;
+    std::vector<double> ping;
+    std::vector<double> pingReceived;
+    int missed = 0;      // events the listener had not got when the post returned
+    int outOfSpan = 0;   // receive times outside [post, return]
+};
+
+void MeasureFlushedEvent(HWND helper, const Slot& slot, LPCITEMIDLIST item, int events, EventLatency& out) {
+    for (int i = -kWarmupCalls; i < events; ++i) {
+        const LONG received = slot.received;
+        const LONGLONG t0 = Ticks();
+        SHChangeNotify2(kEvent, VTLS_SHCNF_FLUSH, item, nullptr, nullptr, 0);
+        const LONGLONG t1 = Ticks();
+        const LONGLONG got = slot.lastEventTick;
+        const bool arrived = slot.received == received + 1;
+        const LONGLONG p0 = Ticks();
+        SendMessageW(helper, kPingMessage, 0, 0);
+        const LONGLONG p1 = Ticks();
+        const LONGLONG pinged = slot.lastPingTick;
+        if (i < 0) {
+            continue;
+        }
+        out.postReturn.push_back(Micro(t1 - t0));
+        out.postReceived.push_back(Micro(got - t0));
+        out.ping.push_back(Micro(p1 - p0));
+        out.pingReceived.push_back(Micro(pinged - p0));
+        out.missed += arrived ? 0 : 1;
+        out.outOfSpan += (got < t0 || got > t1) ? 1 : 0;
+    }
+}
+
+struct BatchFigures {
+    int listeners = 0;
+    int records = 0;
+    double postUs = 0;   // posting all records, median
+    double flushUs = 0;  // the flush, median
+    double totalUs = 0;
+    double localSendUs = 0;  // in-process cross-thread send, measured beside the batches
+    int shortDeliveries = 0;  // listener-batches not complete when the flush returned
+};
+
+BatchFigures MeasureBatch(const std::vector<const Slot*>& listeners, HWND local, LPCITEMIDLIST item,
+                          const BatchShape& shape) {
+    BatchFigures figures;
+    figures.listeners = static_cast<int>(listeners.size());
+    figures.records = shape.records;
+    std::vector<double> post;
+    std::vector<double> flush;
+    std::vector<double> total;
+    std::vector<double> localSend;
+    std::vector<LONG> before(listeners.size());
+    for (int r = -1; r < shape.repetitions; ++r) {
+        for (std::size_t k = 0; k < listeners.size(); ++k) {
+            before[k] = listeners[k]->received;
+        }
+        const LONGLONG t0 = Ticks();
+        for (int i = 0; i < shape.records; ++i) {
+            SHChangeNotify2(kEvent, VTLS_SHCNF_IDLIST, item, nullptr, nullptr, 0);
+        }
+        const LONGLONG t1 = Ticks();
+        SHChangeNotify2(0, VTLS_SHCNF_FLUSH, nullptr, nullptr, nullptr, 0);
+        const LONGLONG t2 = Ticks();
+        for (std::size_t k = 0; k < listeners.size(); ++k) {
+            figures.shortDeliveries += listeners[k]->received == before[k] + shape.records ? 0 : 1;
+        }
+        if (r < 0) {
+            continue;
+        }
+        post.push_back(Micro(t1 - t0));
+        flush.push_back(Micro(t2 - t1));
+        total.push_back(Micro(t2 - t0));
+        for (int i = 0; i < kFloorPerRepetition; ++i) {
+            const LONGLONG l0 = Ticks();
+            SendMessageW(local, kPingMessage, 0, 0);
+            localSend.push_back(Micro(Ticks() - l0));
+        }
+    }
+    figures.postUs = Median(post);
+    figures.flushUs = Median(flush);
+    figures.totalUs = Median(total);
+    figures.localSendUs = Median(localSend);
+    return figures;
+}
+
+// Collects the notify windows one way or the other into `found`.
+BOOL CALLBACK CollectNotifyWindow(HWND window, LPARAM parameter) {
+    wchar_t className[260];
+    if (GetClassNameW(window, className, 260) > 0 && lstrcmpW(className, VTLS_FSNOTIFY_CLASS) == 0) {
+        reinterpret_cast<std::vector<HWND>*>(parameter)->push_back(window);
+    }
+    return TRUE;
+}
+
+void FindByEnumeration(std::vector<HWND>& found) {
+    found.clear();
+    EnumWindows(CollectNotifyWindow, reinterpret_cast<LPARAM>(&found));
+}
+
+void FindByClass(std::vector<HWND>& found) {
+    found.clear();
+    HWND after = nullptr;
+    while ((after = FindWindowExW(nullptr, after, VTLS_FSNOTIFY_CLASS, nullptr)) != nullptr) {
+        found.push_back(after);
+    }
+}
+
+BOOL CALLBACK CountWindow(HWND, LPARAM parameter) {
+    ++*reinterpret_cast<int*>(parameter);
+    return TRUE;
+}
+
+int TopLevelWindowCount() {
+    int count = 0;
+    EnumWindows(CountWindow, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+struct FindFigures {
+    const char* state = "";
+    std::vector<double> enumeration;
+    std::vector<double> byClass;
+    int topLevel = 0;
+    int notifyWindows = 0;
+    bool sameWindows = false;
+};
+
+FindFigures MeasureFind(const char* state) {
+    FindFigures out;
+    out.state = state;
+    std::vector<HWND> enumerated;
+    std::vector<HWND> byClass;
+    enumerated.reserve(64);
+    byClass.reserve(64);
+    for (int i = -kWarmupCalls; i < kFindCalls; ++i) {
+        const LONGLONG t0 = Ticks();
+        FindByEnumeration(enumerated);
+        const LONGLONG t1 = Ticks();
+        FindByClass(byClass);
+        const LONGLONG t2 = Ticks();
+        if (i >= 0) {
+            out.enumeration.push_back(Micro(t1 - t0));
+            out.byClass.push_back(Micro(t2 - t1));
+        }
+    }
+    std::sort(enumerated.begin(), enumerated.end());
+    std::sort(byClass.begin(), byClass.end());
+    out.sameWindows = enumerated == byClass;
+    out.notifyWindows = static_cast<int>(enumerated.size());
+    out.topLevel = TopLevelWindowCount();
+    return out;
+}
+
+struct ContentFigures {
+    std::vector<double> request[std::size(kChildCounts)];
+    std::vector<double> callback[std::size(kChildCounts)];  // the callback alone, in this process
+    std::vector<double> ping;
+    std::vector<double> relay;  // one send each way, nested as a request and its reply
+    int failures = 0;           // replies missing or with the wrong count
+};
+
+void MeasureContent(HWND server, HWND local, ContentFigures& out) {
+    for (int i = -5; i < kContentRounds; ++i) {
+        for (std::size_t c = 0; c < std::size(kChildCounts); ++c) {
+            CIDA* raw = nullptr;
+            const LONGLONG t0 = Ticks();
+            const HRESULT hr = VtlsGetContentInSync(nullptr, kChildCounts[c], &raw);
+            const LONGLONG t1 = Ticks();
+            const UniqueCida content(raw);
+            const bool right = hr == S_OK && content && content->cidl == kChildCounts[c];
+            HGLOBAL block = nullptr;
+            const LONGLONG c0 = Ticks();
+            const HRESULT answered = AnswerContent(nullptr, kChildCounts[c], &block);
+            const vtls::UniqueGlobal owner(block);
+            const LONGLONG c1 = Ticks();
+            if (i < 0) {
+                continue;
+            }
+            out.request[c].push_back(Micro(t1 - t0));
+            out.callback[c].push_back(Micro(c1 - c0));
+            out.failures += right && answered == S_OK ? 0 : 1;
+        }
+        const LONGLONG p0 = Ticks();
+        SendMessageW(server, kPingMessage, 0, 0);
+        const LONGLONG p1 = Ticks();
+        SendMessageW(server, kRelayMessage, reinterpret_cast<WPARAM>(local), 0);
+        const LONGLONG p2 = Ticks();
+        if (i >= 0) {
+            out.ping.push_back(Micro(p1 - p0));
+            out.relay.push_back(Micro(p2 - p1));
+        }
+    }
+}
+
+struct ShellFigures {
+    bool registered = false;
+    std::vector<double> postReturn;
+    std::vector<double> postReceived;
+    std::vector<double> localSend;
+    int missed = 0;  // events not received within kShellWaitMs
+    int late = 0;    // received only after SHChangeNotify returned
+};
+
+void MeasureShell(HWND listener, Slot& slot, ShellFigures& out) {
+    LPITEMIDLIST rawDesktop = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, &rawDesktop))) {
+        return;
+    }
+    const ShellList desktop(rawDesktop);
+    SHChangeNotifyEntry entry{};
+    entry.pidl = desktop.get();
+    entry.fRecursive = FALSE;
+    const UniqueShellRegistration registration(
+        SHChangeNotifyRegister(listener, SHCNRF_ShellLevel, SHCNE_UPDATEDIR, kShellMessage, 1, &entry));
+    out.registered = registration.valid();
+    if (!out.registered) {
+        return;
+    }
+    for (int i = -kWarmupCalls; i < kShellEvents; ++i) {
+        const LONG received = slot.received;
+        const LONGLONG t0 = Ticks();
+        SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_IDLIST | SHCNF_FLUSH, desktop.get(), nullptr);
+        const LONGLONG t1 = Ticks();
+        bool arrived = slot.received == received + 1;
+        const bool inTime = arrived;
+        for (const DWORD start = GetTickCount(); !arrived && GetTickCount() - start < kShellWaitMs;) {
+            Sleep(1);
+            arrived = slot.received == received + 1;
+        }
+        const LONGLONG got = slot.lastEventTick;
+        const LONGLONG l0 = Ticks();
+        SendMessageW(listener, kPingMessage, 0, 0);
+        const LONGLONG l1 = Ticks();
+        if (i < 0) {
+            continue;
+        }
+        out.missed += arrived ? 0 : 1;
+        out.late += arrived && !inTime ? 1 : 0;
+        out.postReturn.push_back(Micro(t1 - t0));
+        if (arrived) {
+            out.postReceived.push_back(Micro(got - t0));
+        }
+        out.localSend.push_back(Micro(l1 - l0));
+    }
+}
+
+// ---- Output ------------------------------------------------------------------------
+
+void PrintHeading(const char* title, const char* peer) {
+    std::printf("\n%-52s %-4s %9s %9s  %s\n", title, "unit", "p50", "p99", peer);
+}
+
+void PrintLatency(const char* what, const std::vector<double>& values, double floor) {
+    const Spread spread = SpreadOf(values);
+    if (floor > 0) {
+        std::printf("%-52s %-4s %9.1f %9.1f  %9.2f\n", what, "us", spread.p50, spread.p99, spread.p50 / floor);
+    } else {
+        std::printf("%-52s %-4s %9.1f %9.1f\n", what, "us", spread.p50, spread.p99);
+    }
+}
+
+const char* Verdict(bool met) { return met ? "met" : "NOT met"; }
+
+int RunBench() {
+    std::printf("change notification and content requests across processes (VantrelSh.dll, wine64)\n");
+    std::printf("figures: individually timed calls, p50 and p99 (nearest rank), after %d warm-up calls;\n"
+                "batches: medians of 7 to 101 repetitions. 2 cores shared with other work: expect noise,\n"
+                "trust the medians and the ratios (measured in the same run) over any single figure\n",
+                kWarmupCalls);
+
+    const std::wstring sharedName = L"notify_bench_" + std::to_wstring(GetCurrentProcessId());
+    const UniqueHandle mapping(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                                  sizeof(SharedBlock), sharedName.c_str()));
+    const UniqueView view(mapping ? MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SharedBlock))
+                                  : nullptr);
+    if (!view || !RegisterClasses()) {
+        std::printf("shared memory or window classes failed\n");
+        return 1;
+    }
+    auto* shared = static_cast<SharedBlock*>(view.get());
+    g_slot = &shared->local;
+
+    const RoleScope role;
+    const HRESULT clientRole = VtlsCliInitialize();
+    WindowThread localThread;
+    if (FAILED(clientRole) || !localThread.Start()) {
+        std::printf("client role 0x%08lX or the local window thread failed\n", static_cast<unsigned long>(clientRole));
+        return 1;
+    }
+    const HWND local = localThread.Window();
+    const GUID itemGuid{0x3f2b9a10, 0x4c1e, 0x4d2a, {0x9b, 0x61, 0x2e, 0x7c, 0x04, 0x5a, 0x11, 0xd3}};
+    const OurList item(VtlsCreateID(L"Line3.Boiler2.SteamPressure.PV", 5, 17, &itemGuid, 0, nullptr));
+    if (!item) {
+        std::printf("VtlsCreateID failed\n");
+        return 1;
+    }
+
+    std::vector<std::unique_ptr<HelperProcess>> listeners;
+    std::vector<const Slot*> listenerSlots;
+    const auto addListener = [&]() {
+        const int slot = static_cast<int>(listeners.size());
+        listeners.push_back(std::make_unique<HelperProcess>());
+        if (!listeners.back()->Start(L"listen", slot, sharedName)) {
+            std::printf("listener helper %d did not start: role 0x%08lX, register 0x%08lX\n", slot,
+                        static_cast<unsigned long>(shared->helpers[slot].roleResult),
+                        static_cast<unsigned long>(shared->helpers[slot].registerResult));
+            return false;
+        }
+        listenerSlots.push_back(&shared->helpers[slot]);
+        return true;
+    };
+
+    // Floors and (a): one listener process.
+    const DWORD startTick = GetTickCount();
+    if (!addListener()) {
+        return 1;
+    }
+    const Slot& first = shared->helpers[0];
+    Floors floors;
+    MeasureFloors(SlotWindow(first), first, local, floors);
+    EventLatency event;
+    MeasureFlushedEvent(SlotWindow(first), first, item.get(), kLatencyEvents, event);
+    std::vector<FindFigures> finds;
+    finds.push_back(MeasureFind("1 listener process, as in (a)"));
+
+    // (b): 1, 2 and 4 listener processes.
+    std::vector<BatchFigures> batches;
+    for (const int count : kListenerCounts) {
+        while (static_cast<int>(listeners.size()) < count) {
+            if (!addListener()) {
+                return 1;
+            }
+        }
+        for (const BatchShape& shape : kBatches) {
+            batches.push_back(MeasureBatch(listenerSlots, local, item.get(), shape));
+        }
+    }
+
+    // Finding the notify windows, then again with unrelated top-level windows in
+    // the helpers; a flushed event to all four before and after they appear.
+    const auto flushedEvents = [&item](std::vector<double>& out) {
+        for (int i = -kWarmupCalls; i < kLatencyEvents; ++i) {
+            const LONGLONG t0 = Ticks();
+            SHChangeNotify2(kEvent, VTLS_SHCNF_FLUSH, item.get(), nullptr, nullptr, 0);
+            const LONGLONG t1 = Ticks();
+            if (i >= 0) {
+                out.push_back(Micro(t1 - t0));
+            }
+        }
+    };
+    finds.push_back(MeasureFind("4 listener processes"));
+    std::vector<double> flushedFour;
+    flushedEvents(flushedFour);
+    int unrelated = 0;
+    for (const Slot* slot : listenerSlots) {
+        unrelated += static_cast<int>(SendMessageW(SlotWindow(*slot), kUnrelatedMessage, kUnrelatedPerHelper, 0));
+    }
+    finds.push_back(MeasureFind("4 listener processes + unrelated windows"));
+    std::vector<double> flushedFourUnrelated;
+    flushedEvents(flushedFourUnrelated);
+
+    bool helpersEnded = true;
+    for (auto& helper : listeners) {
+        helpersEnded = helper->Stop() && helpersEnded;
+    }
+    LONG received[kMaxListeners] = {};
+    for (std::size_t k = 0; k < listenerSlots.size(); ++k) {
+        received[k] = listenerSlots[k]->received;
+    }
+
+    // (c): a server process.
+    HelperProcess server;
+    if (!server.Start(L"serve", kServerSlot, sharedName)) {
+        std::printf("server helper did not start: role 0x%08lX\n",
+                    static_cast<unsigned long>(shared->helpers[kServerSlot].roleResult));
+        return 1;
+    }
+    ContentFigures content;
+    MeasureContent(SlotWindow(shared->helpers[kServerSlot]), local, content);
+    const LONG answers = shared->helpers[kServerSlot].answers;
+    helpersEnded = server.Stop() && helpersEnded;
+
+    // (d): the shell's own delivery, in this process, to the local window thread.
+    ShellFigures shell;
+    MeasureShell(local, shared->local, shell);
+    const double seconds = static_cast<double>(GetTickCount() - startTick) / 1000.0;
+
+    // ---- Tables.
+    const double eventPing = SpreadOf(event.ping).p50;
+    const double contentPing = SpreadOf(content.ping).p50;
+
+    PrintHeading("floors, 1 listener process running", "");
+    PrintLatency("bare cross-process SendMessageW ping: send -> return", floors.ping, 0);
+    PrintLatency("  send -> helper got it", floors.pingReceived, 0);
+    PrintLatency("in-process cross-thread SendMessageW", floors.localSend, 0);
+    std::printf("%-52s %-4s %9.0f  (in every receiver, figures and floors alike)\n",
+                "receiver's acknowledgement (counter + interlocked)", "ns", floors.ackNs);
+
+    PrintHeading("(a) one flushed event, 1 listener process", "/ping p50");
+    PrintLatency("SHChangeNotify2(flush): post -> return", event.postReturn, eventPing);
+    PrintLatency("  post -> listener got it", event.postReceived, eventPing);
+    PrintLatency("bare cross-process ping (alternating with the above)", event.ping, eventPing);
+    PrintLatency("  send -> helper got it", event.pingReceived, eventPing);
+
+    std::printf("\n(b) batches: N records posted without flush, then one flush; medians\n");
+    std::printf("%9s %7s %9s %10s %10s %10s %12s %12s %10s %8s\n", "listeners", "records", "post us/r", "flush us",
+                "total us", "records/s", "deliveries/s", "flush us/r/L", "x-thread us", "ratio");
+    for (const BatchFigures& b : batches) {
+        const double perDelivery = b.flushUs / (static_cast<double>(b.records) * b.listeners);
+        std::printf("%9d %7d %9.2f %10.1f %10.1f %10.0f %12.0f %12.1f %10.1f %8.2f\n", b.listeners, b.records,
+                    b.postUs / b.records, b.flushUs, b.totalUs, b.records * 1e6 / b.totalUs,
+                    static_cast<double>(b.records) * b.listeners * 1e6 / b.totalUs, perDelivery, b.localSendUs,
+                    perDelivery / b.localSendUs);
+    }
+    std::printf("  records/s = N / total; deliveries/s = N x listeners / total; flush us/r/L = flush time per\n"
+                "  record per listener; x-thread us = in-process cross-thread SendMessageW p50, %d sends after\n"
+                "  each repetition of that row; ratio = flush us/r/L / x-thread us\n",
+                kFloorPerRepetition);
+
+    PrintHeading("(c) VtlsGetContentInSync, server in another process", "/ping p50");
+    for (std::size_t c = 0; c < std::size(kChildCounts); ++c) {
+        char what[80];
+        std::snprintf(what, sizeof(what), "round trip, %lu children", static_cast<unsigned long>(kChildCounts[c]));
+        PrintLatency(what, content.request[c], contentPing);
+        std::snprintf(what, sizeof(what), "  of which the callback (run in this process)");
+        PrintLatency(what, content.callback[c], contentPing);
+    }
+    PrintLatency("bare cross-process ping", content.ping, contentPing);
+    PrintLatency("two pings nested (request send, reply send back)", content.relay, contentPing);
+
+    PrintHeading("(d) the shell's SHChangeNotify -> SHChangeNotifyRegister", "/x-thread");
+    if (!shell.registered) {
+        std::printf("  SHChangeNotifyRegister refused the registration: no figures\n");
+    } else if (shell.postReceived.empty()) {
+        std::printf("  Wine's shell delivered none of %d events within %lu ms\n", kShellEvents,
+                    static_cast<unsigned long>(kShellWaitMs));
+    } else {
+        const double shellLocal = SpreadOf(shell.localSend).p50;
+        PrintLatency("SHChangeNotify(UPDATEDIR, flush): post -> return", shell.postReturn, shellLocal);
+        PrintLatency("  post -> window (another thread) got it", shell.postReceived, shellLocal);
+        PrintLatency("in-process cross-thread SendMessageW (alternating)", shell.localSend, shellLocal);
+        std::printf("  ours for comparison, cross-process: post -> listener got it p50 %.1f us (%.2fx the shell's)\n",
+                    SpreadOf(event.postReceived).p50, SpreadOf(event.postReceived).p50 / SpreadOf(shell.postReceived).p50);
+    }
+
+    std::printf("\nfinding the notify windows among the top-level windows (p50 us, ratio to EnumWindows)\n");
+    std::printf("%-42s %9s %13s %13s %9s\n", "state", "top-level", "EnumWindows", "FindWindowExW", "Find/Enum");
+    for (const FindFigures& find : finds) {
+        const double enumeration = SpreadOf(find.enumeration).p50;
+        const double byClass = SpreadOf(find.byClass).p50;
+        std::printf("%-42s %9d %13.1f %13.1f %9.2f\n", find.state, find.topLevel, enumeration, byClass,
+                    byClass / enumeration);
+    }
+    std::printf("  EnumWindows + GetClassNameW + lstrcmpW on each (as the flush does now) against\n"
+                "  FindWindowExW(NULL, after, class, NULL) until NULL; %d unrelated windows in the last state;\n"
+                "  p99 of the last state: EnumWindows %.1f us, FindWindowExW %.1f us\n",
+                unrelated, SpreadOf(finds.back().enumeration).p99, SpreadOf(finds.back().byClass).p99);
+    std::printf("  one flushed event to 4 listener processes, post -> return: p50 %.1f us (p99 %.1f) before the\n"
+                "  unrelated windows, %.1f us (p99 %.1f) with them\n",
+                SpreadOf(flushedFour).p50, SpreadOf(flushedFour).p99, SpreadOf(flushedFourUnrelated).p50,
+                SpreadOf(flushedFourUnrelated).p99);
+
+    // ---- Aims.
+    std::printf("\naims (ratios of p50s):\n");
+    const double eventReturn = SpreadOf(event.postReturn).p50 / eventPing;
+    const double eventReceived = SpreadOf(event.postReceived).p50 / eventPing;
+    std::printf("  one flushed event within %.0fx a bare ping: post -> return %.2fx %s; post -> received %.2fx %s\n",
+                kEventAim, eventReturn, Verdict(eventReturn <= kEventAim), eventReceived,
+                Verdict(eventReceived <= kEventAim));
+    bool recordsMet = true;
+    std::printf("  each record to a listener within %.2fx an in-process cross-thread send, N = 1000:", kRecordAim);
+    for (const BatchFigures& b : batches) {
+        if (b.records == 1000) {
+            const double ratio = b.flushUs / (1000.0 * b.listeners) / b.localSendUs;
+            recordsMet = recordsMet && ratio <= kRecordAim;
+            std::printf(" %d listener%s %.2fx", b.listeners, b.listeners == 1 ? "" : "s", ratio);
+        }
+    }
+    std::printf(": %s\n", Verdict(recordsMet));
+    bool contentMet = true;
+    std::printf("  a content round trip within %.0fx a bare ping up to %lu children:", kContentAim,
+                static_cast<unsigned long>(kContentAimChildren));
+    for (std::size_t c = 0; c < std::size(kChildCounts); ++c) {
+        const double ratio = SpreadOf(content.request[c]).p50 / contentPing;
+        if (kChildCounts[c] <= kContentAimChildren) {
+            contentMet = contentMet && ratio <= kContentAim;
+        }
+        std::printf(" %lu: %.2fx", static_cast<unsigned long>(kChildCounts[c]), ratio);
+    }
+    std::printf(" (1000 not in the aim): %s\n", Verdict(contentMet));
+
+    // ---- Sanity.
+    int shortDeliveries = 0;
+    for (const BatchFigures& b : batches) {
+        shortDeliveries += b.shortDeliveries;
+    }
+    std::printf("\nsanity:\n");
+    std::printf("  floors: pings not acknowledged on return %d of %d\n", floors.missedPings, kFloorCalls);
+    std::printf("  (a): events not received when the flush returned %d of %d; receive times outside [post, return] %d\n",
+                event.missed, kLatencyEvents, event.outOfSpan);
+    std::printf("  (b): listener-batches incomplete when the flush returned %d; records received per listener process:",
+                shortDeliveries);
+    for (std::size_t k = 0; k < listenerSlots.size(); ++k) {
+        std::printf(" %ld", static_cast<long>(received[k]));
+    }
+    std::printf("\n");
+    bool findsAgree = true;
+    for (const FindFigures& find : finds) {
+        std::printf("  find, %s: both ways found the same %d notify windows: %s\n", find.state, find.notifyWindows,
+                    find.sameWindows ? "yes" : "NO");
+        findsAgree = findsAgree && find.sameWindows;
+    }
+    std::printf("  (c): replies missing or with the wrong child count %d; requests the server answered %ld\n",
+                content.failures, static_cast<long>(answers));
+    std::printf("  (d): shell registration %s; events never received %d, received only after the post returned %d\n",
+                shell.registered ? "accepted" : "refused", shell.missed, shell.late);
+    std::printf("  helpers left their roles and ended cleanly: %s; measuring took %.1f s\n",
+                helpersEnded ? "yes" : "NO", seconds);
+
+    const bool ok = floors.missedPings == 0 && event.missed == 0 && shortDeliveries == 0 && findsAgree &&
+                    finds.back().notifyWindows == kMaxListeners + 1 && content.failures == 0 && helpersEnded;
+    std::printf("\n%s\n", ok ? "all checks passed" : "CHECKS FAILED");
+    return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc == 7 && (std::wcscmp(argv[1], L"listen") == 0 || std::wcscmp(argv[1], L"serve") == 0)) {
+        return RunHelper(std::wcscmp(argv[1], L"serve") == 0, argv[2], _wtoi(argv[3]), argv[4], argv[5],
+                         static_cast<DWORD>(_wtoi(argv[6])));
+    }
+    if (argc != 1) {
+        std::fprintf(stderr, "usage: notify_bench (the helper modes listen and serve are the bench's own)\n");
+        return 2;
+    }
+    return RunBench();
+}

@@ -1,0 +1,126 @@
+#include "notify/change_format.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "list_bytes.h"
+
+namespace vtls::notify {
+namespace {
+
+using test::Bytes;
+using test::List;
+
+const Bytes kList1 = List({test::EncodeReal(2, u"host")});
+const Bytes kList2 = List({test::EncodeReal(6, u"item")});
+
+Bytes Record(bool isPrivate, std::uint32_t event, const Bytes* list1, const Bytes* list2, const Bytes& extra,
+             bool extraPointer = true) {
+    const ChangeFields fields{isPrivate,
+                              event,
+                              0x1000,
+                              list1 ? list1->data() : nullptr,
+                              list1 ? list1->size() : 0,
+                              list2 ? list2->data() : nullptr,
+                              list2 ? list2->size() : 0,
+                              extraPointer ? extra.data() : nullptr,
+                              extra.size()};
+    const auto size = ChangeRecordSize(fields);
+    EXPECT_TRUE(size.has_value());
+    Bytes record(*size, 0xCD);
+    WriteChangeRecord(record.data(), fields);
+    return record;
+}
+
+Bytes Batch(const std::vector<Bytes>& records) {
+    Bytes batch(kBatchHeaderSize);
+    for (const Bytes& record : records) batch.insert(batch.end(), record.begin(), record.end());
+    WriteBatchHeader(batch.data(), static_cast<std::uint32_t>(batch.size()), static_cast<std::uint32_t>(records.size()));
+    return batch;
+}
+
+TEST(ChangeFormat, RecordLaysOutHeaderListsAndExtraBytes) {
+    const Bytes extra{9, 8, 7};
+    const Bytes record = Record(false, 0x1000, &kList1, &kList2, extra);
+    ASSERT_EQ(record.size(), 32 + kList1.size() + kList2.size() + 3);
+    EXPECT_EQ(itemid::LoadU32(record.data()), record.size());
+    EXPECT_EQ(itemid::LoadU32(record.data() + 4), 0u);
+    EXPECT_EQ(itemid::LoadU32(record.data() + 8), 0x1000u);
+    EXPECT_EQ(itemid::LoadU32(record.data() + 12), 0x1000u);
+    EXPECT_EQ(itemid::LoadU32(record.data() + 16), 3u);
+    EXPECT_EQ(itemid::LoadU32(record.data() + 20), 32u);
+    EXPECT_EQ(itemid::LoadU32(record.data() + 24), 32u + kList1.size());
+    EXPECT_EQ(itemid::LoadU32(record.data() + 28), 32u + kList1.size() + kList2.size());
+    EXPECT_EQ(Bytes(record.begin() + 32, record.begin() + 32 + static_cast<long>(kList1.size())), kList1);
+    EXPECT_EQ(Bytes(record.end() - 3, record.end()), extra);
+}
+
+TEST(ChangeFormat, MissingPartsHaveOffsetZero) {
+    const Bytes onlySecond = Record(false, 2, nullptr, &kList2, {});
+    EXPECT_EQ(itemid::LoadU32(onlySecond.data() + 20), 0u);
+    EXPECT_EQ(itemid::LoadU32(onlySecond.data() + 24), 32u);
+    EXPECT_EQ(itemid::LoadU32(onlySecond.data() + 28), 0u);
+    // Extra bytes without a pointer are reserved, pointed at, and zero.
+    const Bytes reserved = Record(false, 2, nullptr, nullptr, Bytes(5, 0x77), /*extraPointer=*/false);
+    EXPECT_EQ(itemid::LoadU32(reserved.data() + 28), 32u);
+    EXPECT_EQ(Bytes(reserved.begin() + 32, reserved.end()), Bytes(5, 0));
+    std::vector<std::uint8_t> copy = reserved;
+    const RecordView view(copy.data());
+    EXPECT_EQ(view.ExtraSize(), 5u);
+    EXPECT_EQ(view.List1(), nullptr);
+}
+
+TEST(ChangeFormat, ValidBatchesPass) {
+    const Bytes batch = Batch({Record(false, 8, &kList1, nullptr, {}), Record(false, 0, nullptr, nullptr, {1}),
+                               Record(false, 0x20000, &kList1, &kList2, {1, 2, 3, 4})});
+    EXPECT_TRUE(ValidateBatch(batch.data(), batch.size()));
+    const Bytes empty = Batch({});
+    EXPECT_TRUE(ValidateBatch(empty.data(), empty.size()));
+}
+
+TEST(ChangeFormat, MalformedBatchesAreRefusedWhole) {
+    const Bytes good = Batch({Record(false, 8, &kList1, &kList2, {1, 2}), Record(false, 2, &kList2, nullptr, {})});
+    const std::size_t second = 8 + itemid::LoadU32(good.data() + 8);
+    const auto refuse = [](Bytes batch, const char* what) {
+        EXPECT_FALSE(ValidateBatch(batch.data(), batch.size())) << what;
+    };
+    refuse(Bytes(good.begin(), good.end() - 1), "size field larger than what arrived");
+    Bytes b = good;
+    itemid::StoreU32(b.data() + 4, 3);
+    refuse(b, "count beyond the records");
+    b = good;
+    itemid::StoreU32(b.data() + 4, 0xFFFFFFFF);
+    refuse(b, "absurd count");
+    b = good;
+    itemid::StoreU32(b.data() + 8, 31);
+    refuse(b, "record smaller than its header");
+    b = good;
+    itemid::StoreU32(b.data() + second, 0x7FFFFFFF);
+    refuse(b, "record past the end");
+    b = good;
+    itemid::StoreU32(b.data() + 8 + 4, 1);
+    refuse(b, "private record in a batch");
+    b = good;
+    itemid::StoreU32(b.data() + 8 + 20, 8);
+    refuse(b, "list inside the header");
+    b = good;
+    itemid::StoreU32(b.data() + 8 + 24, itemid::LoadU32(good.data() + 8) - 1);
+    refuse(b, "list without room for its terminator");
+    b = good;
+    itemid::StoreU16(b.data() + 8 + 32, 0x7000);
+    refuse(b, "list item reaching past its record");
+    b = good;
+    itemid::StoreU32(b.data() + 8 + 16, 100);
+    refuse(b, "extra bytes past the record");
+    EXPECT_FALSE(ValidateBatch(nullptr, 8));
+    EXPECT_FALSE(ValidateBatch(good.data(), 7));
+}
+
+TEST(ChangeFormat, RecordSizeRefusesWhatItsFieldCannotHold) {
+    const ChangeFields huge{false, 1, 0, nullptr, 0, nullptr, 0, nullptr, 0xFFFFFFF0u};
+    EXPECT_FALSE(ChangeRecordSize(huge).has_value());
+}
+
+}  // namespace
+}  // namespace vtls::notify
