@@ -7,6 +7,7 @@
 
 #include "VantrelSh.h"
 #include "channel/content_message.h"
+#include "echo_answer.h"
 #include "itemid/id_list.h"
 #include "list_bytes.h"
 #include "role_process.h"
@@ -78,20 +79,8 @@ protected:
         return Send(channel, replyTo, VTLS_COPYDATA_CONTENT, request.data(), static_cast<DWORD>(request.size()));
     }
 
-    // What the server's callback builds for a request, built here the same way.
     static Bytes ExpectedEcho(DWORD value, const Bytes* parent) {
-        const GUID guid{value, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
-        const std::wstring name = L"child" + std::to_wstring(value);
-        LPITEMIDLIST child = VtlsCreateID(name.c_str(), 5, value, &guid, 0, nullptr);
-        LPCITEMIDLIST children[] = {child};
-        const HGLOBAL block =
-            SHCreateCIDA(parent ? reinterpret_cast<LPCITEMIDLIST>(parent->data()) : nullptr, 1, children);
-        const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(block));
-        Bytes expected(bytes, bytes + GlobalSize(block));
-        GlobalUnlock(block);
-        GlobalFree(block);
-        VtlsSHFree(child);
-        return expected;
+        return vtls::test::EchoAnswer(value, parent ? reinterpret_cast<LPCITEMIDLIST>(parent->data()) : nullptr);
     }
 
     static HWND Channel() { return FindWindowW(VTLS_SRVCHANNEL_CLASS, VTLS_SERVER_WINDOW_NAME); }

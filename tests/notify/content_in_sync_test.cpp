@@ -6,6 +6,7 @@
 #include "VantrelSh.h"
 #include "../channel/role_process.h"
 #include "channel/content_message.h"
+#include "../channel/echo_answer.h"
 #include "list_bytes.h"
 
 namespace {
@@ -18,19 +19,7 @@ struct ClientRole {
     ~ClientRole() { VtlsTerminate(); }
 };
 
-Bytes ExpectedEcho(DWORD value, LPCITEMIDLIST parent) {
-    const GUID guid{value, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
-    const std::wstring name = L"child" + std::to_wstring(value);
-    LPITEMIDLIST child = VtlsCreateID(name.c_str(), 5, value, &guid, 0, nullptr);
-    LPCITEMIDLIST children[] = {child};
-    const HGLOBAL block = SHCreateCIDA(parent, 1, children);
-    const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(block));
-    Bytes expected(bytes, bytes + GlobalSize(block));
-    GlobalUnlock(block);
-    GlobalFree(block);
-    VtlsSHFree(child);
-    return expected;
-}
+using vtls::test::EchoAnswer;
 
 Bytes ReplyBytes(const CIDA* reply) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(reply);
@@ -58,7 +47,7 @@ TEST(ContentInSync, RootAndFolderComeBackAsTheServersCida) {
         CIDA* reply = nullptr;
         ASSERT_EQ(VtlsGetContentInSync(c.list, c.value, &reply), S_OK);
         ASSERT_NE(reply, nullptr);
-        EXPECT_EQ(ReplyBytes(reply), ExpectedEcho(c.value, c.expectedParent));
+        EXPECT_EQ(ReplyBytes(reply), EchoAnswer(c.value, c.expectedParent));
         CoTaskMemFree(reply);
     }
     EXPECT_EQ(server.Finish().at("root-calls"), "2");

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "VantrelSh.h"
+#include "../channel/echo_answer.h"
 #include "../channel/role_process.h"
 #include "channel/content_message.h"
 #include "frame/unique_resource.h"
@@ -263,19 +264,7 @@ TEST(NotifyStress, KilledListenerProcessStopsNeitherThePosterNorOtherListeners) 
 }
 
 // The content the server probe's echo answer gives for the root and value.
-Bytes EchoReply(DWORD value) {
-    const GUID guid{value, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
-    const std::wstring name = L"child" + std::to_wstring(value);
-    LPITEMIDLIST child = VtlsCreateID(name.c_str(), 5, value, &guid, 0, nullptr);
-    LPCITEMIDLIST children[] = {child};
-    const HGLOBAL block = SHCreateCIDA(nullptr, 1, children);
-    const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(block));
-    Bytes expected(bytes, bytes + GlobalSize(block));
-    GlobalUnlock(block);
-    GlobalFree(block);
-    VtlsSHFree(child);
-    return expected;
-}
+Bytes EchoReply(DWORD value) { return vtls::test::EchoAnswer(value, nullptr); }
 
 // A probe in "hostile" mode aimed at one window of the library.
 struct HostileRun {
