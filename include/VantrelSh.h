@@ -250,6 +250,82 @@ VTLSAPI BOOL WINAPI VtlsInUpdateIcon(void);
 /* Ordinal 92. Does nothing; S_OK. */
 VTLSAPI HRESULT WINAPI VtlsUpdateOpcServerIcons(DWORD reserved);
 
+/* ---- Registry keys and values ------------------------------------------------ */
+
+/* Every result comes from one set: S_OK, S_FALSE (where stated),
+ * STG_E_FILENOTFOUND (missing, or a key deleted under its handle),
+ * STG_E_ACCESSDENIED, STG_E_FILEALREADYEXISTS and E_UNEXPECTED (anything else,
+ * an unreachable machine too). */
+
+/* Ordinal 52. A root key of machine (null or empty: this process's own root,
+ * handed back as it is). For HKEY_CLASSES_ROOT of a named machine the handle is
+ * its HKEY_LOCAL_MACHINE\Software\Classes. Close with VtlsRegCloseKey. */
+VTLSAPI HRESULT WINAPI VtlsRegConnectRegistry(LPCWSTR machine, HKEY root, HKEY* key);
+/* Ordinal 50. Opens key\path with the given access. */
+VTLSAPI HRESULT WINAPI VtlsRegOpenKey(HKEY key, LPCWSTR path, HKEY* opened, REGSAM access);
+/* Ordinal 51. Creates key\path only if it is new; an existing key is left as it
+ * was and gives STG_E_FILEALREADYEXISTS with *created null. keyClass (may be
+ * null) is stored as the key's class string in registry GUID form. */
+VTLSAPI HRESULT WINAPI VtlsRegCreateKey(HKEY key, LPCWSTR path, HKEY* created, REGSAM access,
+                                        const GUID* keyClass);
+/* Ordinal 53. Closes a key; null and the three predefined roots are left open.
+ * A failed close gives E_INVALIDARG. */
+VTLSAPI HRESULT WINAPI VtlsRegCloseKey(HKEY key);
+/* Ordinal 57. Reads a value (name null: the default value). type 0 accepts any
+ * stored type, another type must match (else STG_E_FILENOTFOUND). data null asks
+ * only for the size; a buffer too small gives S_FALSE and the size needed. */
+VTLSAPI HRESULT WINAPI VtlsRegQueryValue(HKEY key, LPCWSTR name, DWORD type, void* data, DWORD* size);
+/* Ordinal 56. Writes a value; size 0 deletes it (S_OK if it was not there). */
+VTLSAPI HRESULT WINAPI VtlsRegSetValue(HKEY key, LPCWSTR name, DWORD type, const void* data, DWORD size);
+/* Ordinal 58. Deletes a value; a missing one gives STG_E_FILENOTFOUND. */
+VTLSAPI HRESULT WINAPI VtlsRegDeleteValue(HKEY key, LPCWSTR name);
+/* Ordinal 59. Name of subkey index (capacity in characters with the terminator)
+ * and, if keyClass is given, its class string as a GUID (GUID_NULL when empty or
+ * not a GUID). S_FALSE past the last subkey; E_UNEXPECTED if the name does not fit. */
+VTLSAPI HRESULT WINAPI VtlsRegEnumKey(HKEY key, DWORD index, LPWSTR name, DWORD capacity, GUID* keyClass);
+
+/* Ordinal 55. Copies parent\source with its subkeys, values and class strings
+ * to the new key parent\destination and hands it back open in *copy. Values
+ * above 4096 bytes and names or classes of 260 characters or more cannot be
+ * copied (E_UNEXPECTED). A failed copy leaves no destination behind; an
+ * existing destination gives STG_E_FILEALREADYEXISTS and is not touched. */
+VTLSAPI HRESULT WINAPI VtlsRegCopyKey(HKEY parent, LPCWSTR source, LPCWSTR destination, HKEY* copy);
+/* Ordinal 54. Deletes parent\name and everything below it, as much as it can:
+ * a branch that cannot be deleted is skipped and the first error returned.
+ * E_INVALIDARG for a null parent or a null or empty name. */
+VTLSAPI HRESULT WINAPI VtlsRegDeleteKey(HKEY parent, LPCWSTR name);
+
+/* ---- Menu helpers ----------------------------------------------------------- */
+
+/* SHMergeMenu flags. SHMM_ADDSEPARATOR: put a separator above the merged items
+ * when neither side has one there. SHMM_SUBMENUSHAVEIDS: items that open a
+ * submenu carry a command id, shifted and range-checked like any other. */
+#define SHMM_ADDSEPARATOR 0x1
+#define SHMM_SUBMENUSHAVEIDS 0x2
+
+/* Ordinal 5. The submenu of the item whose command id is the low 16 bits of id
+ * (searched by command, submenus included); NULL if none. */
+VTLSAPI HMENU WINAPI SHGetMenuFromID(HMENU menu, UINT id);
+/* Ordinal 6. Position of the first item of menu itself whose command id is the
+ * low 16 bits of id; -1 if none. */
+VTLSAPI INT WINAPI SHGetMenuPos(HMENU menu, UINT id);
+/* Ordinal 4. Whether the item at position is a separator; FALSE if no item. */
+VTLSAPI BOOL WINAPI SHIsMenuSeparator(HMENU menu, UINT position);
+/* Ordinal 3. Copies the items of source (only read) into destination at
+ * position insert, adding idAdjust to each command id and leaving out items
+ * whose shifted id exceeds idAdjustMax; texts are cut to 127 characters.
+ * Returns one more than the highest id inserted, at least idAdjust; idAdjust
+ * and nothing done when either menu is NULL. */
+VTLSAPI UINT WINAPI SHMergeMenu(HMENU destination, HMENU source, UINT insert, UINT idAdjust, UINT idAdjustMax,
+                                UINT flags);
+/* Ordinal 17. Removes separators at the bottom and the top and all but one of
+ * each run of adjacent separators. */
+VTLSAPI void WINAPI SHPrettyMenu(HMENU menu);
+/* Ordinal 18. Loads the menu resource name of module and returns its submenu at
+ * position, which the caller then owns (DestroyMenu); the rest is destroyed.
+ * NULL if the resource cannot be loaded or no submenu is at position. */
+VTLSAPI HMENU WINAPI SHLoadSubMenu(HINSTANCE module, LPCWSTR name, INT position);
+
 #ifdef __cplusplus
 }
 #endif

@@ -50,6 +50,8 @@ inline void ReleaseModule(HMODULE module) noexcept { ::FreeLibrary(module); }
 inline void FreeGlobal(HGLOBAL memory) noexcept { ::GlobalFree(memory); }
 inline void UnlockGlobal(HGLOBAL memory) noexcept { ::GlobalUnlock(memory); }
 inline void FreeLocal(HLOCAL memory) noexcept { ::LocalFree(memory); }
+inline void CloseRegKey(HKEY key) noexcept { ::RegCloseKey(key); }
+inline void DestroyMenuHandle(HMENU menu) noexcept { ::DestroyMenu(menu); }
 
 // Kernel objects whose "none" is null (events, threads, processes, mappings).
 using UniqueHandle = UniqueResource<HANDLE, CloseKernelHandle>;
@@ -59,6 +61,13 @@ using UniqueModule = UniqueResource<HMODULE, ReleaseModule>;
 // that FormatMessageW allocates).
 using UniqueGlobal = UniqueResource<HGLOBAL, FreeGlobal>;
 using UniqueLocal = UniqueResource<HLOCAL, FreeLocal>;
+
+// Registry keys opened or created by the caller (never a predefined root).
+using UniqueRegKey = UniqueResource<HKEY, CloseRegKey>;
+
+// A menu not (or not yet) attached to another menu or a window; destroying it
+// destroys its submenus too.
+using UniqueMenu = UniqueResource<HMENU, DestroyMenuHandle>;
 
 // Global memory locked for one scope. address() is null when the lock failed,
 // and then nothing is unlocked.

@@ -1,0 +1,99 @@
+#include "registry/copy_key_tree.h"
+
+#include "VantrelSh.h"
+#include "frame/unique_resource.h"
+#include "registry/new_key.h"
+#include "registry/reg_result.h"
+
+namespace vtls::registry {
+namespace {
+
+constexpr DWORD kClassChars = 260;
+constexpr DWORD kNameChars = 260;
+constexpr DWORD kDataBytes = 4096;
+// KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_ENUMERATE_SUB_KEYS | DELETE
+constexpr REGSAM kDestinationAccess = 0x0001000F;
+
+HRESULT Mapped(LONG error) noexcept { return HResultFromRegError(static_cast<DWORD>(error)); }
+
+// Subkeys first, so that each key exists before anything below it.
+HRESULT CopySubkeys(HKEY source, HKEY target) noexcept {
+    for (DWORD index = 0;; ++index) {
+        WCHAR name[kNameChars];
+        DWORD nameChars = kNameChars;
+        const LONG error = RegEnumKeyExW(source, index, name, &nameChars, nullptr, nullptr, nullptr, nullptr);
+        if (error == ERROR_NO_MORE_ITEMS) {
+            return S_OK;
+        }
+        if (error != ERROR_SUCCESS) {
+            return Mapped(error);
+        }
+        UniqueRegKey subkey;
+        HRESULT result = VtlsRegOpenKey(source, name, subkey.put(), MAXIMUM_ALLOWED);
+        if (SUCCEEDED(result)) {
+            result = CopyKeyTree(subkey.get(), target, name, nullptr);
+        }
+        if (FAILED(result)) {
+            return result;
+        }
+    }
+}
+
+HRESULT CopyValues(HKEY source, HKEY target) noexcept {
+    for (DWORD index = 0;; ++index) {
+        WCHAR name[kNameChars];
+        BYTE data[kDataBytes];
+        DWORD nameChars = kNameChars;
+        DWORD dataBytes = kDataBytes;
+        DWORD type = REG_NONE;
+        const LONG error = RegEnumValueW(source, index, name, &nameChars, nullptr, &type, data, &dataBytes);
+        if (error == ERROR_NO_MORE_ITEMS) {
+            return S_OK;
+        }
+        // Larger names or data report ERROR_MORE_DATA and end the copy here.
+        if (error != ERROR_SUCCESS) {
+            return Mapped(error);
+        }
+        const LONG written = RegSetValueExW(target, name, 0, type, data, dataBytes);
+        if (written != ERROR_SUCCESS) {
+            return Mapped(written);
+        }
+    }
+}
+
+}  // namespace
+
+HRESULT CopyKeyTree(HKEY source, HKEY destParent, LPCWSTR destName, HKEY* out) noexcept {
+    if (out != nullptr) {
+        *out = nullptr;
+    }
+    WCHAR keyClass[kClassChars];
+    DWORD classChars = kClassChars;
+    LONG error = RegQueryInfoKeyW(source, keyClass, &classChars, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                  nullptr, nullptr, nullptr, nullptr);
+    if (error != ERROR_SUCCESS) {
+        return Mapped(error);
+    }
+    UniqueRegKey target;
+    error = CreateNewKey(destParent, destName, keyClass, kDestinationAccess, target.put());
+    if (error != ERROR_SUCCESS) {
+        // Nothing was created; an existing destination stays untouched.
+        return Mapped(error);
+    }
+    HRESULT result = CopySubkeys(source, target.get());
+    if (SUCCEEDED(result)) {
+        result = CopyValues(source, target.get());
+    }
+    if (FAILED(result)) {
+        target.reset();
+        // A failed copy leaves nothing behind; its own error is what matters.
+        static_cast<void>(VtlsRegDeleteKey(destParent, destName));
+        return result;
+    }
+    if (out != nullptr) {
+        *out = target.release();
+    }
+    return S_OK;
+}
+
+}  // namespace vtls::registry
