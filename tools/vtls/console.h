@@ -15,5 +15,10 @@ namespace vtls::tool {
 void Print(std::FILE* stream, std::string_view text);
 inline void Out(std::string_view text) { Print(stdout, text); }
 inline void Err(std::string_view text) { Print(stderr, text); }
+// A line for a script that waits on the output: written through at once.
+inline void OutLine(std::string_view text) {
+    Print(stdout, text);
+    std::fflush(stdout);
+}
 
 }  // namespace vtls::tool

@@ -55,11 +55,6 @@ struct Options {
     bool noWait = false;
 };
 
-void Line(const std::string& text) {
-    Out(text);
-    std::fflush(stdout);
-}
-
 // 1: run, 0: help printed, -1: bad arguments reported.
 int ParseOptions(int argc, wchar_t** argv, Options& options) {
     for (int i = 0; i < argc; ++i) {
@@ -179,7 +174,7 @@ unsigned CountOtherNotifyWindows() {
 std::unique_ptr<ChangeListener> OwnListener(const char* what) {
     std::string error;
     std::unique_ptr<ChangeListener> listener = ChangeListener::Create(
-        [what](const std::string& line) { Line(Format("vtls notify: %s: %s\n", what, line.c_str())); }, error);
+        [what](const std::string& line) { OutLine(Format("vtls notify: %s: %s\n", what, line.c_str())); }, error);
     if (!listener) {
         Err("vtls notify: " + error + "\n");
     }
@@ -201,7 +196,7 @@ int PostPrivate(const Options& options, const std::vector<std::uint8_t>& list1,
     const std::uint32_t words[2] = {GetCurrentProcessId(), GetTickCount()};
     std::memcpy(extra, words, sizeof(words));
     const LONG event = static_cast<LONG>(static_cast<unsigned long>(options.event) | VTLS_SHCNE_PRIVATE);
-    Line(Format("vtls notify: posting private event 0x%08lX list1 %s list2 %s extra %zu bytes\n",
+    OutLine(Format("vtls notify: posting private event 0x%08lX list1 %s list2 %s extra %zu bytes\n",
                 static_cast<unsigned long>(event), Shown(list1).c_str(), Shown(list2).c_str(), sizeof(extra)));
     SHChangeNotify2(event, VTLS_SHCNF_IDLIST, AsList(list1), AsList(list2), extra, sizeof(extra));
     if (listener->Received() == 0) {
@@ -219,11 +214,11 @@ int PostFlush(const Options& options, const std::vector<std::uint8_t>& list1,
     SHChangeNotify2(options.event, VTLS_SHCNF_IDLIST | VTLS_SHCNF_FLUSH, AsList(list1), AsList(list2), nullptr,
                     0);
     if (options.event == 0) {
-        Line(Format("vtls notify: event 0 posts nothing; flushed to %u notify window%s of other processes\n",
+        OutLine(Format("vtls notify: event 0 posts nothing; flushed to %u notify window%s of other processes\n",
                     receivers, receivers == 1 ? "" : "s"));
         return kExitOk;
     }
-    Line(Format("vtls notify: posted 0x%08lX %s list1 %s list2 %s and flushed; %u notify window%s of other "
+    OutLine(Format("vtls notify: posted 0x%08lX %s list1 %s list2 %s and flushed; %u notify window%s of other "
                 "processes found\n",
                 static_cast<unsigned long>(options.event), EventName(options.event).c_str(), Shown(list1).c_str(),
                 Shown(list2).c_str(), receivers, receivers == 1 ? "" : "s"));
@@ -251,7 +246,7 @@ int PostDeferred(const Options& options, const std::vector<std::uint8_t>& list1,
     const ULONGLONG posted = GetTickCount64();
     SHChangeNotify2(options.event, VTLS_SHCNF_IDLIST | VTLS_SHCNF_FLUSHNOWAIT, AsList(list1), AsList(list2),
                     nullptr, 0);
-    Line(Format("vtls notify: posted 0x%08lX %s list1 %s list2 %s; the flush follows in 500 ms\n",
+    OutLine(Format("vtls notify: posted 0x%08lX %s list1 %s list2 %s; the flush follows in 500 ms\n",
                 static_cast<unsigned long>(options.event), EventName(options.event).c_str(), Shown(list1).c_str(),
                 Shown(list2).c_str()));
     // The own delivery is sent to the listener on this thread: pump until it came.
@@ -263,7 +258,7 @@ int PostDeferred(const Options& options, const std::vector<std::uint8_t>& list1,
         }
         const ULONGLONG elapsed = GetTickCount64() - posted;
         if (listener->Received() != 0) {
-            Line(Format("vtls notify: the flush went out %llu ms after the post\n", elapsed));
+            OutLine(Format("vtls notify: the flush went out %llu ms after the post\n", elapsed));
             // Leaving the role waits for the notify thread, so a broadcast still
             // running to other processes completes first.
             return kExitOk;

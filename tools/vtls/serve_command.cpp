@@ -11,6 +11,7 @@
 #include <string>
 
 #include "VantrelSh.h"
+#include "client_support.h"
 #include "commands.h"
 #include "console.h"
 #include "frame/unique_resource.h"
@@ -48,13 +49,12 @@ struct Options {
     bool quiet = false;
 };
 
-// The content callback and the console handler take no context argument, so
+// The content callback takes no context argument, so
 // what they need lives here for the one server a process runs.
 std::atomic<const SampleNamespace*> g_sample{nullptr};
 std::atomic<bool> g_quiet{false};
 std::atomic<unsigned> g_answered{0};
 std::atomic<unsigned> g_refused{0};
-std::atomic<HANDLE> g_stopEvent{nullptr};
 // Requests are logged from the library's channel thread, the rest from the main thread.
 std::mutex g_outputLock;
 
@@ -62,12 +62,6 @@ void Line(std::FILE* stream, const std::string& text) {
     const std::lock_guard<std::mutex> hold(g_outputLock);
     Print(stream, text);
     std::fflush(stream);
-}
-
-std::string Now() {
-    SYSTEMTIME time{};
-    GetLocalTime(&time);
-    return Format("%02u:%02u:%02u.%03u", time.wHour, time.wMinute, time.wSecond, time.wMilliseconds);
 }
 
 std::string LoggedPath(const SampleNamespace& sample, LPCITEMIDLIST parent) {
@@ -101,16 +95,6 @@ HRESULT WINAPI AnswerContent(LPCITEMIDLIST parent, DWORD value, HGLOBAL* content
         ++g_refused;
         return E_OUTOFMEMORY;
     }
-}
-
-BOOL WINAPI OnConsoleControl(DWORD event) noexcept {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
-        return FALSE;
-    }
-    if (const HANDLE stop = g_stopEvent.load()) {
-        SetEvent(stop);
-    }
-    return TRUE;
 }
 
 // A top-level window of the server channel that belongs to process `owner`
@@ -188,28 +172,10 @@ struct ServerRole {
     ~ServerRole() { VtlsTerminate(); }
 };
 
-struct ConsoleHandler {
-    ConsoleHandler() : installed(SetConsoleCtrlHandler(OnConsoleControl, TRUE) != FALSE) {}
-    ConsoleHandler(const ConsoleHandler&) = delete;
-    ConsoleHandler& operator=(const ConsoleHandler&) = delete;
-    ~ConsoleHandler() {
-        if (installed) {
-            SetConsoleCtrlHandler(OnConsoleControl, FALSE);
-        }
-    }
-    bool installed;
-};
-
 int Serve(const Options& options, const SampleNamespace& sample) {
-    const UniqueHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!stop) {
-        Err(Format("vtls serve: cannot create the stop event (error %lu)\n", GetLastError()));
-        return kExitFailure;
-    }
-    g_stopEvent = stop.get();
-    const ConsoleHandler handler;
-    if (!handler.installed) {
-        Err(Format("vtls serve: cannot install the Ctrl+C handler (error %lu)\n", GetLastError()));
+    const StopSignal stop;
+    if (!stop.Ready()) {
+        Err(Format("vtls serve: cannot set up Ctrl+C handling (error %lu)\n", GetLastError()));
         return kExitFailure;
     }
     if (const HWND other = FindChannelWindow(GetCurrentProcessId(), true)) {
@@ -242,7 +208,7 @@ int Serve(const Options& options, const SampleNamespace& sample) {
             Line(stdout, options.limitMs == INFINITE
                              ? std::string("vtls serve: Ctrl+C stops\n")
                              : Format("vtls serve: stops after %lu s or on Ctrl+C\n", options.limitMs / 1000));
-            const DWORD waited = WaitForSingleObject(stop.get(), options.limitMs);
+            const DWORD waited = WaitForSingleObject(stop.Event(), options.limitMs);
             Line(stdout, Format("vtls serve: %s; stopping\n", waited == WAIT_OBJECT_0   ? "Ctrl+C"
                                                              : waited == WAIT_TIMEOUT ? "time limit reached"
                                                                                       : "wait failed"));
@@ -253,7 +219,6 @@ int Serve(const Options& options, const SampleNamespace& sample) {
     }
     // The role is left: the channel window is gone and no request reaches the callback.
     g_sample = nullptr;
-    g_stopEvent = nullptr;
     Line(stdout, Format("vtls serve: stopped; answered %u requests, refused %u\n", g_answered.load(),
                         g_refused.load()));
     return exitCode;

@@ -36,11 +36,6 @@ struct Options {
     unsigned long count = 0;  // 0: no limit
 };
 
-void Line(const std::string& text) {
-    Out(text);
-    std::fflush(stdout);
-}
-
 // 1: run, 0: help printed, -1: bad arguments reported.
 int ParseOptions(int argc, wchar_t** argv, Options& options) {
     for (int i = 0; i < argc; ++i) {
@@ -139,15 +134,15 @@ int Watch(const Options& options) {
     }
     std::string error;
     const std::unique_ptr<ChangeListener> listener =
-        ChangeListener::Create([](const std::string& line) { Line(Now() + "  " + line + "\n"); }, error);
+        ChangeListener::Create([](const std::string& line) { OutLine(Now() + "  " + line + "\n"); }, error);
     if (!listener) {
         Err("vtls watch: " + error + "\n");
         return kExitFailure;
     }
-    Line(Format("vtls watch: listening in process %lu; ready\n", GetCurrentProcessId()));
+    OutLine(Format("vtls watch: listening in process %lu; ready\n", GetCurrentProcessId()));
     const Ending ending = Pump(*listener, stop.Event(), options);
     const unsigned received = listener->Received();
-    Line(Format("vtls watch: %s; %u change%s received; stopping\n", EndingText(ending), received,
+    OutLine(Format("vtls watch: %s; %u change%s received; stopping\n", EndingText(ending), received,
                 received == 1 ? "" : "s"));
     return ending == Ending::kFailed ? kExitFailure : kExitOk;
 }
