@@ -295,6 +295,28 @@ VTLSAPI HRESULT WINAPI VtlsRegCopyKey(HKEY parent, LPCWSTR source, LPCWSTR desti
  * E_INVALIDARG for a null parent or a null or empty name. */
 VTLSAPI HRESULT WINAPI VtlsRegDeleteKey(HKEY parent, LPCWSTR name);
 
+/* Ordinal 61. Keeps the whole content of stream, from its first byte whatever
+ * its position, as the REG_BINARY value name; an empty stream deletes the
+ * value. The stream is left at its end. A stream that reads fewer bytes than it
+ * announces gives E_FAIL and leaves the value as it was; 4 GiB or more gives
+ * E_OUTOFMEMORY. */
+VTLSAPI HRESULT WINAPI VtlsRegSaveStream(HKEY key, LPCWSTR name, IStream* stream);
+/* Ordinal 60. A memory stream at position 0 over the bytes of the REG_BINARY
+ * value name (the caller releases it). A missing value or one of another type
+ * gives STG_E_FILENOTFOUND; one above 32768 bytes gives E_FAIL. */
+VTLSAPI HRESULT WINAPI VtlsRegOpenStream(HKEY key, LPCWSTR name, IStream** stream);
+
+/* ---- Shell icons -------------------------------------------------------------- */
+
+/* Ordinal 26. GetSystemMetrics, except that SM_CXICON gives the shell's large
+ * icon size when the user has set one from 16 to 72 pixels (as the text value
+ * "Shell Icon Size" under HKEY_CURRENT_USER\Control Panel\Desktop\WindowMetrics),
+ * read afresh on every call. */
+VTLSAPI int WINAPI SHGetSystemMetrics(int index);
+/* Ordinal 27. Whether the shell's icons are loaded in full colour ("Shell Icon
+ * BPP" above 4), as read when the library was loaded into this process. */
+VTLSAPI BOOL WINAPI SHUseHighColorIcons(void);
+
 /* ---- Menu helpers ----------------------------------------------------------- */
 
 /* SHMergeMenu flags. SHMM_ADDSEPARATOR: put a separator above the merged items

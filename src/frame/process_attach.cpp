@@ -4,6 +4,7 @@
 #include "frame/clipboard_formats.h"
 #include "frame/process_state.h"
 #include "frame/version_rules.h"
+#include "icons/shell_icon_metrics.h"
 
 namespace vtls {
 namespace {
@@ -33,6 +34,7 @@ void OnProcessAttach(HINSTANCE instance) noexcept {
     InitModuleRecord(instance);
     InitVersionFlags();
     InitClipboardFormats();
+    InitShellIconMetrics();
 }
 
 }  // namespace vtls

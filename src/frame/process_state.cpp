@@ -14,6 +14,8 @@ ModuleRecord g_Module{};
 BOOL g_bIsNT = FALSE;
 BOOL g_bIsIntegratedIE = FALSE;
 BOOL g_bIsWin2000 = FALSE;
+int g_nShellIconSize = 0;
+BOOL g_bHighColorIcons = FALSE;
 
 // The static objects, constructed in this order before the entry point runs and
 // destroyed in reverse after its detach. Their destructors release only what the

@@ -29,6 +29,9 @@ extern ModuleRecord g_Module;
 extern BOOL g_bIsNT;
 extern BOOL g_bIsIntegratedIE;
 extern BOOL g_bIsWin2000;
+// The shell's large-icon size and whether its icons are loaded in full colour.
+extern int g_nShellIconSize;
+extern BOOL g_bHighColorIcons;
 
 // Guards g_bInUpdateIcon, which is set while the notify window refreshes icons.
 extern CriticalSection g_csUpdateIcon;

@@ -90,6 +90,19 @@ int LoadUnloadCycles(int cycles, const wchar_t* name) {
     return 0;
 }
 
+// The shell icon settings as this fresh process's copy of the library read them.
+int IconMetrics() {
+    const UniqueModule library = LoadLibraryUnderTest();
+    const auto useHighColor = Export<BOOL(WINAPI*)()>(library.get(), "SHUseHighColorIcons");
+    const auto metrics = Export<int(WINAPI*)(int)>(library.get(), "SHGetSystemMetrics");
+    if (useHighColor == nullptr || metrics == nullptr) {
+        return 1;
+    }
+    std::printf("high-color %d\n", useHighColor());
+    std::printf("cx-icon %d\n", metrics(SM_CXICON));
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -103,6 +116,10 @@ int wmain(int argc, wchar_t** argv) {
     if (argc >= 3 && std::wcscmp(argv[1], L"load-unload") == 0) {
         return LoadUnloadCycles(_wtoi(argv[2]), argc >= 4 ? argv[3] : L"VantrelSh.dll");
     }
-    std::fprintf(stderr, "usage: vtls_probe load-report [--preload-shell] | clipboard-ids | load-unload N [dll]\n");
+    if (argc >= 2 && std::wcscmp(argv[1], L"icon-metrics") == 0) {
+        return IconMetrics();
+    }
+    std::fprintf(stderr,
+                 "usage: vtls_probe load-report [--preload-shell] | clipboard-ids | load-unload N [dll] | icon-metrics\n");
     return 2;
 }
