@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "VantrelSh.h"
+#include "bench_clock.h"
 #include "frame/com_ptr.h"
 #include "itemid/id_lists.h"
 #include "itemid/item_layout.h"
@@ -58,22 +59,8 @@ LoadFromStreamFunction FindLoadFromStream() {
 
 // ---- Timing -------------------------------------------------------------------
 
-double CounterSeconds() {
-    static const double frequency = [] {
-        LARGE_INTEGER f{};
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER now{};
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / frequency;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t mid = values.size() / 2;
-    return values.size() % 2 != 0 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
+using vtls::bench::CounterSeconds;
+using vtls::bench::Median;
 
 struct Figure {
     double seconds = 0;       // per call, median
