@@ -46,6 +46,12 @@ function(vtls_module_definitions source_def out_dll_def out_implib_def)
   string(REGEX REPLACE "([A-Za-z_][A-Za-z0-9_]*)[ \t]*=[ \t]*([A-Za-z_][A-Za-z0-9_@]*)[ \t]+(@[0-9]+)"
          "\\2 \\3 == \\1" implib_text "${text}")
   file(WRITE "${implib_def}" "${implib_text}")
+  # llvm-dlltool (the MSVC-format library) has no "==": such an export is
+  # imported by its ordinal, which is fixed, under the implementation's name.
+  set(msvc_def "${CMAKE_CURRENT_BINARY_DIR}/${name}.msvc.def")
+  string(REGEX REPLACE "([A-Za-z_][A-Za-z0-9_]*)[ \t]*=[ \t]*([A-Za-z_][A-Za-z0-9_@]*)[ \t]+(@[0-9]+)"
+         "\\2 \\3 NONAME" msvc_text "${text}")
+  file(WRITE "${msvc_def}" "${msvc_text}")
   set(${out_dll_def} "${dll_def}" PARENT_SCOPE)
   set(${out_implib_def} "${implib_def}" PARENT_SCOPE)
 endfunction()
@@ -55,6 +61,7 @@ endfunction()
 # Creates the INTERFACE target <target>_import that callers link against.
 function(vtls_windows_dll target source_def)
   vtls_module_definitions("${source_def}" dll_def implib_def)
+  string(REPLACE ".implib.def" ".msvc.def" msvc_def "${implib_def}")
   target_sources(${target} PRIVATE "${dll_def}")
   set_target_properties(${target} PROPERTIES
     PREFIX ""
@@ -76,7 +83,21 @@ function(vtls_windows_dll target source_def)
     COMMAND ${CMAKE_DLLTOOL} ${kill_at} -d "${implib_def}" -D "${output_name}.dll" -l "${implib}"
     DEPENDS "${implib_def}"
     COMMENT "Import library for ${output_name}.dll")
-  add_custom_target(${target}_implib DEPENDS "${implib}")
+  # The same imports for Microsoft's linker and lld-link (MSVC-format .lib).
+  set(msvc_implib "${CMAKE_LIBRARY_OUTPUT_DIRECTORY}/${output_name}.lib")
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(msvc_machine i386)
+  else()
+    set(msvc_machine i386:x86-64)
+  endif()
+  add_custom_command(OUTPUT "${msvc_implib}"
+    COMMAND ${VTLS_LLVM_DLLTOOL} -m ${msvc_machine} ${kill_at} -d "${msvc_def}" -D "${output_name}.dll"
+            -l "${msvc_implib}"
+    DEPENDS "${msvc_def}"
+    COMMENT "MSVC-format import library for ${output_name}.dll")
+  add_custom_target(${target}_implib ALL DEPENDS "${implib}" "${msvc_implib}")
+  set_target_properties(${target} PROPERTIES
+    VTLS_MINGW_IMPLIB "${implib}" VTLS_MSVC_IMPLIB "${msvc_implib}")
   add_library(${target}_import INTERFACE)
   add_dependencies(${target}_import ${target}_implib ${target})
   target_link_libraries(${target}_import INTERFACE "${implib}")

@@ -9,9 +9,14 @@ set(CMAKE_DLLTOOL ${VTLS_MINGW_TRIPLE}-dlltool)
 set(VTLS_OBJDUMP ${VTLS_MINGW_TRIPLE}-objdump)
 set(VTLS_NM ${VTLS_MINGW_TRIPLE}-nm)
 set(VTLS_WINDMC ${VTLS_MINGW_TRIPLE}-windmc)
+# Writes the MSVC-format import libraries beside the MinGW ones.
+find_program(VTLS_LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 REQUIRED)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${VTLS_MINGW_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# A consumer of an installed package outside the toolchain's root sets BOTH.
+if(NOT CMAKE_FIND_ROOT_PATH_MODE_PACKAGE)
+  set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+endif()
