@@ -754,9 +754,50 @@ void PrintLatency(const char* what, const std::vector<double>& values, double fl
     }
 }
 
+// Series for the report's charts: latency by listener processes, and
+// throughput by batch size (one column per listener count).
+bool WriteChartSeries(const wchar_t* folder, const std::vector<std::vector<double>>& flushedByListeners,
+                      const std::vector<BatchFigures>& batches) {
+    const std::wstring latencyPath = std::wstring(folder) + L"\\latency_by_listeners.dat";
+    const std::wstring throughputPath = std::wstring(folder) + L"\\throughput_by_batch.dat";
+    std::FILE* latency = _wfopen(latencyPath.c_str(), L"w");
+    std::FILE* throughput = _wfopen(throughputPath.c_str(), L"w");
+    const bool opened = latency != nullptr && throughput != nullptr;
+    if (opened) {
+        std::fprintf(latency, "# listeners p50_us p99_us (one flushed event, post -> return)\n");
+        for (std::size_t k = 0; k < flushedByListeners.size(); ++k) {
+            const Spread spread = SpreadOf(flushedByListeners[k]);
+            std::fprintf(latency, "%d %.2f %.2f\n", kListenerCounts[k], spread.p50, spread.p99);
+        }
+        std::fprintf(throughput, "# records, then records/s for");
+        for (const int count : kListenerCounts) {
+            std::fprintf(throughput, " %d", count);
+        }
+        std::fprintf(throughput, " listener processes\n");
+        for (const BatchShape& shape : kBatches) {
+            std::fprintf(throughput, "%d", shape.records);
+            for (const int count : kListenerCounts) {
+                for (const BatchFigures& b : batches) {
+                    if (b.records == shape.records && b.listeners == count) {
+                        std::fprintf(throughput, " %.0f", b.records * 1e6 / b.totalUs);
+                    }
+                }
+            }
+            std::fprintf(throughput, "\n");
+        }
+    }
+    if (latency != nullptr) {
+        std::fclose(latency);
+    }
+    if (throughput != nullptr) {
+        std::fclose(throughput);
+    }
+    return opened;
+}
+
 const char* Verdict(bool met) { return met ? "met" : "NOT met"; }
 
-int RunBench() {
+int RunBench(const wchar_t* dataFolder) {
     std::printf("change notification and content requests across processes (VantrelSh.dll, wine64)\n");
     std::printf("figures: individually timed calls, p50 and p99 (nearest rank), after %d warm-up calls;\n"
                 "batches: medians of 7 to 101 repetitions. 2 cores shared with other work: expect noise,\n"
@@ -818,21 +859,6 @@ int RunBench() {
     std::vector<FindFigures> finds;
     finds.push_back(MeasureFind("1 listener process, as in (a)"));
 
-    // (b): 1, 2 and 4 listener processes.
-    std::vector<BatchFigures> batches;
-    for (const int count : kListenerCounts) {
-        while (static_cast<int>(listeners.size()) < count) {
-            if (!addListener()) {
-                return 1;
-            }
-        }
-        for (const BatchShape& shape : kBatches) {
-            batches.push_back(MeasureBatch(listenerSlots, local, item.get(), shape));
-        }
-    }
-
-    // Finding the notify windows, then again with unrelated top-level windows in
-    // the helpers; a flushed event to all four before and after they appear.
     const auto flushedEvents = [&item](std::vector<double>& out) {
         for (int i = -kWarmupCalls; i < kLatencyEvents; ++i) {
             const LONGLONG t0 = Ticks();
@@ -843,6 +869,25 @@ int RunBench() {
             }
         }
     };
+
+    // (b): 1, 2 and 4 listener processes; with each count, one flushed event too.
+    std::vector<BatchFigures> batches;
+    std::vector<std::vector<double>> flushedByListeners;
+    for (const int count : kListenerCounts) {
+        while (static_cast<int>(listeners.size()) < count) {
+            if (!addListener()) {
+                return 1;
+            }
+        }
+        flushedByListeners.emplace_back();
+        flushedEvents(flushedByListeners.back());
+        for (const BatchShape& shape : kBatches) {
+            batches.push_back(MeasureBatch(listenerSlots, local, item.get(), shape));
+        }
+    }
+
+    // Finding the notify windows, then again with unrelated top-level windows in
+    // the helpers; a flushed event to all four before and after they appear.
     finds.push_back(MeasureFind("4 listener processes"));
     std::vector<double> flushedFour;
     flushedEvents(flushedFour);
@@ -911,6 +956,16 @@ int RunBench() {
                 "  record per listener; x-thread us = in-process cross-thread SendMessageW p50, %d sends after\n"
                 "  each repetition of that row; ratio = flush us/r/L / x-thread us\n",
                 kFloorPerRepetition);
+
+    std::printf("\none flushed event by the number of listener processes (post -> return, us)\n");
+    std::printf("%9s %9s %9s\n", "listeners", "p50", "p99");
+    for (std::size_t k = 0; k < flushedByListeners.size(); ++k) {
+        const Spread spread = SpreadOf(flushedByListeners[k]);
+        std::printf("%9d %9.1f %9.1f\n", kListenerCounts[k], spread.p50, spread.p99);
+    }
+    if (dataFolder != nullptr && !WriteChartSeries(dataFolder, flushedByListeners, batches)) {
+        std::printf("the chart series could not be written to the data folder\n");
+    }
 
     PrintHeading("(c) VtlsGetContentInSync, server in another process", "/ping p50");
     for (std::size_t c = 0; c < std::size(kChildCounts); ++c) {
@@ -1025,9 +1080,14 @@ int wmain(int argc, wchar_t** argv) {
         return RunHelper(std::wcscmp(argv[1], L"serve") == 0, argv[2], _wtoi(argv[3]), argv[4], argv[5],
                          static_cast<DWORD>(_wtoi(argv[6])));
     }
+    if (argc == 3 && std::wcscmp(argv[1], L"--data") == 0) {
+        return RunBench(argv[2]);
+    }
     if (argc != 1) {
-        std::fprintf(stderr, "usage: notify_bench (the helper modes listen and serve are the bench's own)\n");
+        std::fprintf(stderr,
+                     "usage: notify_bench [--data FOLDER]  (FOLDER gets the chart series as text files;\n"
+                     "the helper modes listen and serve are the bench's own)\n");
         return 2;
     }
-    return RunBench();
+    return RunBench(nullptr);
 }

@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build clang-14 libclang-rt-14-dev googletest
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64
   wine64
-  llvm lld
+  llvm lld gnuplot-nox
 )
 
 missing=()
