@@ -38,4 +38,6 @@ set(CPACK_PACKAGE_VENDOR Vantrel)
 set(CPACK_PACKAGE_FILE_NAME "VantrelSh-${PROJECT_VERSION}-${VTLS_PACKAGE_ARCH}")
 set(CPACK_PACKAGE_DIRECTORY "${PROJECT_BINARY_DIR}/package")
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+# The zip ships the DLLs without their debug sections; the build keeps them.
+set(CPACK_STRIP_FILES ON)
 include(CPack)
