@@ -4,6 +4,8 @@ cmake_minimum_required(VERSION 3.25)
 #  - the named exports carry exactly the definition's names at their ordinals,
 #    undecorated, and NONAME entries have no name;
 #  - the DLL imports nothing but the allowed DLLs;
+#  - with ORDINAL_IMPORTS given ("a.dll:6;..."), each of those ordinals is
+#    imported by number, and nothing of those DLLs by name;
 #  - with NM given, neither the C++ exception runtime nor winpthread is linked
 #    in (both leave memory behind on every load and unload of the DLL).
 # Usage: cmake -DDLL=... -DDEF=... -DOBJDUMP=... "-DALLOWED_IMPORTS=a.dll;b.dll" -P CheckExports.cmake
@@ -43,6 +45,7 @@ string(REPLACE "]" "}" dump "${dump}")
 string(REPLACE "\n" ";" dump_lines "${dump}")
 
 set(section "")
+set(importing "")
 set(base 1)
 set(have_named)
 set(have_ordinals)
@@ -69,6 +72,21 @@ foreach(line IN LISTS dump_lines)
     string(TOLOWER "${CMAKE_MATCH_1}" imported)
     string(STRIP "${imported}" imported)
     list(APPEND have_imports "${imported}")
+    set(importing "${imported}")
+  elseif(line MATCHES "^[ \t]*$")
+    set(importing "")
+  elseif(importing AND line MATCHES "^[ \t]*([0-9a-fA-F]+)[ \t]+([0-9]+)[ \t]+([^ \t]+)")
+    # "<thunk> <hint or ordinal> <name>": an import by ordinal has the thunk's
+    # top bit set and no name.
+    set(thunk "${CMAKE_MATCH_1}")
+    set(number "${CMAKE_MATCH_2}")
+    set(member "${CMAKE_MATCH_3}")
+    if(thunk MATCHES "^8" AND member STREQUAL "<none>")
+      math(EXPR number "${number}")
+      list(APPEND have_ordinal_imports "${importing}:${number}")
+    else()
+      list(APPEND have_named_imports "${importing}:${member}")
+    endif()
   endif()
 endforeach()
 
@@ -92,6 +110,19 @@ foreach(imported IN LISTS have_imports)
   if(NOT imported IN_LIST allowed)
     list(APPEND errors "imports ${imported}, which is not a system DLL")
   endif()
+endforeach()
+
+foreach(wanted IN LISTS ORDINAL_IMPORTS)
+  string(TOLOWER "${wanted}" wanted)
+  if(NOT wanted IN_LIST have_ordinal_imports)
+    list(APPEND errors "does not import ${wanted} by ordinal")
+  endif()
+  string(REGEX REPLACE ":.*" "" by_number_only "${wanted}")
+  foreach(named IN LISTS have_named_imports)
+    if(named MATCHES "^${by_number_only}:")
+      list(APPEND errors "imports ${named} by name")
+    endif()
+  endforeach()
 endforeach()
 
 if(NM)

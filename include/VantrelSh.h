@@ -348,6 +348,124 @@ VTLSAPI void WINAPI SHPrettyMenu(HMENU menu);
  * NULL if the resource cannot be loaded or no submenu is at position. */
 VTLSAPI HMENU WINAPI SHLoadSubMenu(HINSTANCE module, LPCWSTR name, INT position);
 
+/* ---- Namespace objects -------------------------------------------------------- */
+
+/* The namespace extension, whose root item names it; the local server that hands
+ * out objects for item identifier lists; that server's class object interface.
+ * Define them in one source file by including <initguid.h> before this header. */
+DEFINE_GUID(CLSID_VtlsNamespace, 0xBC99C20F, 0x9257, 0x11D3, 0xA2, 0x8A, 0x08, 0x00, 0x21, 0x32, 0x25, 0x81);
+DEFINE_GUID(CLSID_VtlsItemServer, 0x41356770, 0xCBD0, 0x11D2, 0xA0, 0x34, 0x08, 0x00, 0x21, 0x32, 0x25, 0x81);
+DEFINE_GUID(IID_IItemObjectFactory, 0x41356772, 0xCBD0, 0x11D2, 0xA0, 0x34, 0x08, 0x00, 0x21, 0x32, 0x25, 0x81);
+
+/* The local server's class object. The library calls only CreateItemObject:
+ * the object for the item identifier list (free of the library's own format
+ * rules; the server alone reads it) under the interface riid. */
+#undef INTERFACE
+#define INTERFACE IItemObjectFactory
+DECLARE_INTERFACE_(IItemObjectFactory, IUnknown) {
+    STDMETHOD(QueryInterface)(THIS_ REFIID riid, void** object) PURE;
+    STDMETHOD_(ULONG, AddRef)(THIS) PURE;
+    STDMETHOD_(ULONG, Release)(THIS) PURE;
+    STDMETHOD(Reserved1)(THIS) PURE;
+    STDMETHOD(Reserved2)(THIS) PURE;
+    STDMETHOD(CreateItemObject)(THIS_ LPCITEMIDLIST list, REFIID riid, void** object) PURE;
+};
+#undef INTERFACE
+
+/* The root item: cb = 18, then the class id of a namespace extension. */
+#define VTLS_ROOT_ITEM_SIZE 18
+
+/* Ordinal 42, exported by ordinal only (the import library binds this name to
+ * it). The process's one desktop folder, which knows only root items: it parses
+ * "::{class id}" into a root item, binds through a root item to the extension's
+ * folder (created in-process as IShellFolder, given the root item through
+ * IPersistFolder::Initialize, which takes that copy over) and orders root items;
+ * the rest of IShellFolder gives E_NOTIMPL. It is never destroyed and counts no
+ * references: AddRef and Release return 1, QueryInterface answers only
+ * IID_IShellFolder. Always S_OK; folder is required.
+ *
+ * Left open by the folder's contract and refused with E_INVALIDARG here: a null
+ * or shorter than two-character display name or null out-list in
+ * ParseDisplayName, a null out-pointer anywhere, null lists, and in BindToObject
+ * a list whose first item is not 18 bytes. CompareIDs answers E_FAIL for a first
+ * item of any other size. */
+VTLSAPI HRESULT WINAPI GetDesktopFolderInstance(IShellFolder** folder);
+
+/* Ordinal 43. A new root-item list for classId (20 bytes with the terminator;
+ * free it with VtlsSHFree). E_OUTOFMEMORY leaves *list untouched. */
+VTLSAPI HRESULT WINAPI ILGetNamespacePIDL(const CLSID* classId, LPITEMIDLIST* list);
+
+/* Special folder numbers that stand for the namespace root. */
+#define VTLS_FOLDER_ROOT 0
+#define VTLS_FOLDER_ROOT_ALT 0x8002
+
+/* Ordinal 76. The root-item list of CLSID_VtlsNamespace for VTLS_FOLDER_ROOT or
+ * VTLS_FOLDER_ROOT_ALT (free it with VtlsSHFree); E_INVALIDARG for any other
+ * number. *list is NULL after a failure. */
+VTLSAPI HRESULT WINAPI VtlsGetSpecialFolderLocation(INT folder, LPITEMIDLIST* list);
+
+/* Ordinal 77. With list NULL: the class object of CLSID_VtlsItemServer from its
+ * local server, under riid. With a list: that class object's
+ * IItemObjectFactory::CreateItemObject(list, riid, object). COM's and the
+ * server's results come back unchanged (REGDB_E_CLASSNOTREG when no server is
+ * registered); *object is NULL unless they set it. COM must be initialised on
+ * the calling thread. */
+VTLSAPI HRESULT WINAPI VtlsGetObject(LPCITEMIDLIST list, REFIID riid, void** object);
+
+/* ---- Property records ------------------------------------------------------ */
+
+/* Records of the network, a host, a server and browsing. ownedN fields hold
+ * memory from CoTaskMemAlloc (or NULL) that the record owns and the clearing
+ * function frees; callerN fields belong to the callers and are never read or
+ * freed here. Sizes on 32-bit Windows: 12, 20, 92 and 16 bytes; on 64-bit the
+ * owned pointers are 8 bytes, every field in order at its natural alignment. */
+#include <pshpack8.h>
+typedef struct NetProperty {
+    LPVOID owned1;
+    LPVOID owned2;
+    LPVOID owned3;
+} NetProperty;
+
+typedef struct HostProperty {
+    LPVOID owned1;
+    LPVOID owned2;
+    LPVOID owned3;
+    DWORD caller1[2];
+} HostProperty;
+
+typedef struct ServerProperty {
+    DWORD caller1[4];
+    LPVOID owned1;
+    LPVOID owned2;
+    DWORD caller2[12];
+    LPVOID owned3;
+    LPVOID owned4;
+    DWORD caller3;
+    LPVOID owned5;
+    LPVOID owned6;
+} ServerProperty;
+
+typedef struct BrowseProperty {
+    DWORD caller1;
+    LPVOID owned1;
+    DWORD caller2[2];
+} BrowseProperty;
+#include <poppack.h>
+
+/* Init functions set the whole record to zero. Clear functions free the owned
+ * memory with CoTaskMemFree: Net (owned 1, 2, 3), Server (1 to 6) and Browse (1)
+ * then set the whole record to zero; Host frees owned 1, 3, 2 and leaves the
+ * record as it was, freed addresses included, so it must be initialised again
+ * before it is filled or cleared. No record may be NULL. */
+VTLSAPI void WINAPI VtlsInitNetProperty(NetProperty* record);         /* 99 */
+VTLSAPI void WINAPI VtlsClearNetProperty(NetProperty* record);        /* 100 */
+VTLSAPI void WINAPI VtlsInitHostProperty(HostProperty* record);       /* 101 */
+VTLSAPI void WINAPI VtlsClearHostProperty(HostProperty* record);      /* 102 */
+VTLSAPI void WINAPI VtlsInitServerProperty(ServerProperty* record);   /* 105 */
+VTLSAPI void WINAPI VtlsClearServerProperty(ServerProperty* record);  /* 106 */
+VTLSAPI void WINAPI VtlsInitBrowseProperty(BrowseProperty* record);   /* 107 */
+VTLSAPI void WINAPI VtlsClearBrowseProperty(BrowseProperty* record);  /* 108 */
+
 #ifdef __cplusplus
 }
 #endif

@@ -3,6 +3,7 @@
 #include "frame/process_state.h"
 
 #include "channel/srv_advise_manager.h"
+#include "namespace/desktop_folder.h"
 #include "notify/fs_notify_manager.h"
 
 namespace vtls {
@@ -21,7 +22,7 @@ BOOL g_bHighColorIcons = FALSE;
 // destroyed in reverse after its detach. Their destructors release only what the
 // objects own in memory; threads and windows are ended by VtlsTerminate.
 CVtlsSrvAdviseManager g_SrvAdviseManager;
-// (The desktop folder object takes its place here.)
+CDesktopFolder g_DesktopFolder;
 CriticalSection g_csUpdateIcon;
 CFsNotifyManager g_FsNotifyManager;
 

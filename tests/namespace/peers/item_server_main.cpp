@@ -1,0 +1,110 @@
+// vtls_item_server.exe: the local server of the item object class for the
+// tests, started by COM in a process of its own. Its class object is an
+// IItemObjectFactory (marshalled by the widl proxy/stub); CreateItemObject
+// answers a stream reading "pid=<server process id> list=<hex|null>", the list
+// as it arrived, under the interface asked for. A list whose first item is 6
+// bytes long is answered with the 32-bit result stored in that item instead.
+//
+// The server quits when the tests signal the named event, or after two minutes.
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "item_object_factory.h"
+#include "item_server_names.h"
+
+namespace {
+
+std::string Describe(const ITEMIDLIST* list) {
+    std::string text = "pid=" + std::to_string(GetCurrentProcessId()) + " list=";
+    if (list == nullptr) {
+        return text + "null";
+    }
+    const auto* at = reinterpret_cast<const unsigned char*>(list);
+    std::size_t size = 0;
+    while (at[size] != 0 || at[size + 1] != 0) {
+        size += at[size] | (at[size + 1] << 8);
+    }
+    for (std::size_t i = 0; i < size + 2; ++i) {
+        char digits[3];
+        std::snprintf(digits, sizeof digits, "%02x", at[i]);
+        text += digits;
+    }
+    return text;
+}
+
+HRESULT StreamAnswer(const std::string& text, REFIID riid, void** object) {
+    IStream* stream = nullptr;
+    HRESULT result = CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+    if (FAILED(result)) {
+        return result;
+    }
+    ULONG written = 0;
+    result = stream->Write(text.data(), static_cast<ULONG>(text.size()), &written);
+    const LARGE_INTEGER start{};
+    if (SUCCEEDED(result)) {
+        result = stream->Seek(start, STREAM_SEEK_SET, nullptr);
+    }
+    if (SUCCEEDED(result)) {
+        result = stream->QueryInterface(riid, object);
+    }
+    stream->Release();
+    return result;
+}
+
+// The class object: static, registered with COM for the life of the process.
+class ItemFactory final : public IItemObjectFactory {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
+        if (riid == IID_IUnknown || riid == IID_IItemObjectFactory) {
+            *object = static_cast<IItemObjectFactory*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 1; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+
+    // Slots the library does not call: a distinct answer shows a call that
+    // reached the wrong slot.
+    STDMETHODIMP Reserved1() override { return E_NOTIMPL; }
+    STDMETHODIMP Reserved2() override { return E_NOTIMPL; }
+
+    STDMETHODIMP CreateItemObject(MarshalledItemList list, REFIID riid, void** object) override {
+        *object = nullptr;
+        if (list != nullptr && list->mkid.cb == 6) {
+            HRESULT answer;
+            std::memcpy(&answer, list->mkid.abID, sizeof answer);
+            return answer;
+        }
+        return StreamAnswer(Describe(list), riid, object);
+    }
+};
+
+ItemFactory g_factory;
+
+}  // namespace
+
+int wmain() {
+    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+        return 1;
+    }
+    const HANDLE quit = CreateEventW(nullptr, TRUE, FALSE, kItemServerQuitEvent);
+    DWORD cookie = 0;
+    const HRESULT registered = CoRegisterClassObject(kItemServerClassId, &g_factory, CLSCTX_LOCAL_SERVER,
+                                                     REGCLS_MULTIPLEUSE, &cookie);
+    if (SUCCEEDED(registered) && quit != nullptr) {
+        WaitForSingleObject(quit, 120000);
+        CoRevokeClassObject(cookie);
+    }
+    if (quit != nullptr) {
+        CloseHandle(quit);
+    }
+    CoUninitialize();
+    return SUCCEEDED(registered) ? 0 : 2;
+}
