@@ -466,6 +466,30 @@ VTLSAPI void WINAPI VtlsClearServerProperty(ServerProperty* record);  /* 106 */
 VTLSAPI void WINAPI VtlsInitBrowseProperty(BrowseProperty* record);   /* 107 */
 VTLSAPI void WINAPI VtlsClearBrowseProperty(BrowseProperty* record);  /* 108 */
 
+/* ---- Drag-and-drop images --------------------------------------------------- */
+
+/* Ordinal 25. An IDropTargetHelper for a drop target, with one reference for the
+ * caller. On a shell of version 5 or later (SHIsWin2000) it is the system's
+ * drag-and-drop helper and CoCreateInstance's result comes back unchanged (the
+ * object is apartment-threaded, so a multithreaded apartment may be refused);
+ * otherwise it is the library's own, which drives the older shell's drag image:
+ * DragEnter and DragOver give E_FAIL when the shell cannot show it, DragLeave,
+ * Drop and Show always S_OK. E_POINTER for a NULL helper. */
+VTLSAPI HRESULT WINAPI SHGetDropTargetHelper(IDropTargetHelper** helper);
+
+/* Ordinal 14, exported as SHDoDragDrop (<shlobj.h> declares the shell's own
+ * function of that name), so C callers use this name. Runs a whole drag of data
+ * from window with a drag image: point is where the drag starts, in the window's
+ * client coordinates; source decides when the drag ends (NULL lets an older
+ * shell use its own); the result and *effect are the drag loop's. On an older
+ * shell E_FAIL when it lacks the drag exports or faults in them. */
+VTLSAPI HRESULT WINAPI VtlsSHDoDragDrop(HWND window, POINT point, IDataObject* data, IDropSource* source,
+                                        DWORD allowedEffects, DWORD* effect);
+
+/* Ordinal 15. Shows or hides the shell's drag image; nothing happens where the
+ * shell has no such export or fails in it. */
+VTLSAPI void WINAPI SHShowDragImage(BOOL show);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,284 @@
+// Guarded calls that return, that fault, and that raise and handle their own
+// exceptions.
+#include "frame/fault_guard.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#if defined(__x86_64__)
+// Test routines in assembly, because what they check is below what C++ can say.
+//  - vtls_test_fault_unseen: sets up a stack frame without unwind data, as
+//    Wine's stubs for unimplemented exports do, so the system's stack walk
+//    cannot get past it; spoils every callee-saved register; then faults.
+//  - vtls_test_registers_kept(guard, faulting): loads known values into the
+//    callee-saved registers, calls guard(faulting) and returns 1 only if every
+//    one of them still holds its value afterwards.
+extern "C" void vtls_test_fault_unseen(void*);
+extern "C" int vtls_test_registers_kept(int (*guard)(void (*)(void*)), void (*faulting)(void*));
+asm(R"(
+    .text
+    .globl vtls_test_fault_unseen
+vtls_test_fault_unseen:
+    subq $40, %rsp
+    movq $-1, %rbx
+    movq $-1, %rbp
+    movq $-1, %rsi
+    movq $-1, %rdi
+    movq $-1, %r12
+    movq $-1, %r13
+    movq $-1, %r14
+    movq $-1, %r15
+    pcmpeqd %xmm6, %xmm6
+    pcmpeqd %xmm7, %xmm7
+    pcmpeqd %xmm8, %xmm8
+    pcmpeqd %xmm9, %xmm9
+    pcmpeqd %xmm10, %xmm10
+    pcmpeqd %xmm11, %xmm11
+    pcmpeqd %xmm12, %xmm12
+    pcmpeqd %xmm13, %xmm13
+    pcmpeqd %xmm14, %xmm14
+    pcmpeqd %xmm15, %xmm15
+    xorl %eax, %eax
+    movl $1, (%rax)
+    addq $40, %rsp
+    ret
+
+    .globl vtls_test_registers_kept
+    .def vtls_test_registers_kept; .scl 2; .type 32; .endef
+    .seh_proc vtls_test_registers_kept
+vtls_test_registers_kept:
+    pushq %rbx
+    .seh_pushreg %rbx
+    pushq %rbp
+    .seh_pushreg %rbp
+    pushq %rsi
+    .seh_pushreg %rsi
+    pushq %rdi
+    .seh_pushreg %rdi
+    pushq %r12
+    .seh_pushreg %r12
+    pushq %r13
+    .seh_pushreg %r13
+    pushq %r14
+    .seh_pushreg %r14
+    pushq %r15
+    .seh_pushreg %r15
+    subq $40, %rsp
+    .seh_stackalloc 40
+    .seh_endprologue
+    movq %rcx, %rax
+    movq %rdx, %rcx
+    movq $0x1111, %rbx
+    movq $0x2222, %rbp
+    movq $0x3333, %rsi
+    movq $0x4444, %rdi
+    movq $0x5555, %r12
+    movq $0x6666, %r13
+    movq $0x7777, %r14
+    movq $0x8888, %r15
+    movq %rbx, %xmm6
+    movq %rbp, %xmm15
+    callq *%rax
+    xorl %eax, %eax
+    cmpq $0x1111, %rbx
+    jne 1f
+    cmpq $0x2222, %rbp
+    jne 1f
+    cmpq $0x3333, %rsi
+    jne 1f
+    cmpq $0x4444, %rdi
+    jne 1f
+    cmpq $0x5555, %r12
+    jne 1f
+    cmpq $0x6666, %r13
+    jne 1f
+    cmpq $0x7777, %r14
+    jne 1f
+    cmpq $0x8888, %r15
+    jne 1f
+    movq %xmm6, %rcx
+    cmpq $0x1111, %rcx
+    jne 1f
+    movq %xmm15, %rcx
+    cmpq $0x2222, %rcx
+    jne 1f
+    movl $1, %eax
+1:
+    addq $40, %rsp
+    popq %r15
+    popq %r14
+    popq %r13
+    popq %r12
+    popq %rdi
+    popq %rsi
+    popq %rbp
+    popq %rbx
+    retq
+    .seh_endproc
+)");
+
+extern "C" int vtls_test_guard(void (*function)(void*)) {
+    return vtls::CallCatchingFaults(function, nullptr).faulted ? 1 : 0;
+}
+#endif
+
+namespace vtls {
+namespace {
+
+constexpr DWORD kWineStubCode = 0x80000100;  // what a Wine stub raises when called
+
+void WriteThroughNull(void*) {
+    volatile int* nowhere = nullptr;
+    *nowhere = 1;
+}
+
+TEST(FaultGuard, ReturningCallIsRunOnceAndReportsNothing) {
+    int calls = 0;
+    auto body = [&] { ++calls; };
+    const CallOutcome outcome = CallCatchingFaults(body);
+    EXPECT_FALSE(outcome.faulted);
+    EXPECT_EQ(outcome.code, 0u);
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(FaultGuard, AccessViolationIsReportedWithItsCode) {
+    const CallOutcome outcome = CallCatchingFaults(WriteThroughNull, nullptr);
+    EXPECT_TRUE(outcome.faulted);
+    EXPECT_EQ(outcome.code, static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
+}
+
+TEST(FaultGuard, RaisedExceptionsAreReportedContinuableOrNot) {
+    bool after = false;
+    // As a Wine stub raises it: the module and the function's name.
+    static const char kModule[] = "vtls_test.dll";
+    static const char kFunction[] = "Missing";
+    const ULONG_PTR names[2] = {reinterpret_cast<ULONG_PTR>(kModule), reinterpret_cast<ULONG_PTR>(kFunction)};
+    auto stub = [&] {
+        RaiseException(kWineStubCode, EXCEPTION_NONCONTINUABLE, 2, names);
+        after = true;
+    };
+    CallOutcome outcome = CallCatchingFaults(stub);
+    EXPECT_TRUE(outcome.faulted);
+    EXPECT_EQ(outcome.code, kWineStubCode);
+    EXPECT_FALSE(after) << "the call must end at the exception, not resume after it";
+
+    auto custom = [] { RaiseException(0xE0001234, 0, 0, nullptr); };
+    outcome = CallCatchingFaults(custom);
+    EXPECT_TRUE(outcome.faulted);
+    EXPECT_EQ(outcome.code, 0xE0001234u);
+}
+
+// State on the caller's side survives the unwind, also what lives in
+// callee-saved registers across the call.
+TEST(FaultGuard, CallerStateSurvivesManyFaults) {
+    volatile long sum = 0;
+    for (int i = 0; i < 1000; ++i) {
+        const CallOutcome outcome = CallCatchingFaults(WriteThroughNull, nullptr);
+        sum = sum + (outcome.faulted ? i : -1000000);
+    }
+    EXPECT_EQ(sum, 999L * 1000L / 2);
+}
+
+TEST(FaultGuard, InnerGuardCatchesAndOuterSeesNothing) {
+    CallOutcome inner{};
+    auto body = [&] { inner = CallCatchingFaults(WriteThroughNull, nullptr); };
+    const CallOutcome outer = CallCatchingFaults(body);
+    EXPECT_TRUE(inner.faulted);
+    EXPECT_FALSE(outer.faulted);
+}
+
+// Exceptions the called function handles itself are its own business: a guard
+// that grabbed them at first sight would break the callee.
+TEST(FaultGuard, ExceptionsHandledInsideTheCallAreLeftAlone) {
+    bool caught = false;
+    auto cxx = [&] {
+        try {
+            throw std::runtime_error("inside");
+        } catch (const std::runtime_error&) {
+            caught = true;
+        }
+    };
+    const CallOutcome cxxOutcome = CallCatchingFaults(cxx);
+    EXPECT_FALSE(cxxOutcome.faulted);
+    EXPECT_TRUE(caught);
+
+    // The system's pointer probe reads the memory and handles the access
+    // violation itself.
+    BOOL bad = FALSE;
+    auto probe = [&] { bad = IsBadReadPtr(reinterpret_cast<const void*>(16), 4); };
+    const CallOutcome probeOutcome = CallCatchingFaults(probe);
+    EXPECT_FALSE(probeOutcome.faulted);
+    EXPECT_TRUE(bad);
+}
+
+TEST(FaultGuard, ThreadsFaultAtOnceEachSeeingItsOwnCode) {
+    constexpr int kThreads = 4;
+    constexpr int kRounds = 500;
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t, &wrong] {
+            const DWORD code = 0xE0000000u + static_cast<DWORD>(t);
+            auto raise = [code] { RaiseException(code, EXCEPTION_NONCONTINUABLE, 0, nullptr); };
+            for (int round = 0; round < kRounds; ++round) {
+                const CallOutcome outcome = CallCatchingFaults(raise);
+                if (!outcome.faulted || outcome.code != code) {
+                    ++wrong;
+                }
+                const CallOutcome av = CallCatchingFaults(WriteThroughNull, nullptr);
+                if (!av.faulted || av.code != static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION)) {
+                    ++wrong;
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(wrong.load(), 0);
+}
+
+#if defined(__x86_64__)
+// The system cannot walk past such a frame to the guard's handler; the guard
+// still ends the call, and the caller's registers are as they were.
+TEST(FaultGuard, FaultBehindFrameWithoutUnwindDataIsCaught) {
+    const CallOutcome outcome = CallCatchingFaults(vtls_test_fault_unseen, nullptr);
+    EXPECT_TRUE(outcome.faulted);
+    EXPECT_EQ(outcome.code, static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
+    EXPECT_EQ(vtls_test_registers_kept(vtls_test_guard, vtls_test_fault_unseen), 1);
+    EXPECT_EQ(vtls_test_registers_kept(vtls_test_guard, WriteThroughNull), 1);
+}
+#endif
+
+TEST(FaultGuard, LastErrorOfTheCallReachesTheCaller) {
+    auto body = [] { SetLastError(12345); };
+    const CallOutcome outcome = CallCatchingFaults(body);
+    EXPECT_FALSE(outcome.faulted);
+    EXPECT_EQ(GetLastError(), 12345u);
+}
+
+// shell32's ordinal 177 is a stub under Wine that raises when called.
+TEST(FaultGuard, ShellStubThatRaisesIsCaught) {
+    const HMODULE shell = LoadLibraryW(L"shell32.dll");
+    ASSERT_NE(shell, nullptr);
+    using PrepareImage = BOOL(WINAPI*)(HWND, POINT);
+    const auto prepare = reinterpret_cast<PrepareImage>(
+        reinterpret_cast<void*>(GetProcAddress(shell, MAKEINTRESOURCEA(177))));
+    ASSERT_NE(prepare, nullptr);
+    auto call = [&] { prepare(GetDesktopWindow(), POINT{1, 2}); };
+    const CallOutcome outcome = CallCatchingFaults(call);
+    FreeLibrary(shell);
+    // A shell that implements the ordinal simply returns.
+    const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    if (wine) {
+        EXPECT_TRUE(outcome.faulted);
+        EXPECT_EQ(outcome.code, kWineStubCode);
+    }
+}
+
+}  // namespace
+}  // namespace vtls
