@@ -16,9 +16,12 @@ foreach(dll VantrelSh VantrelUi)
 endforeach()
 install(DIRECTORY include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-if(EXISTS "${PROJECT_SOURCE_DIR}/docs")
-  install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR})
-endif()
+# The guide and its pages beside the README, as in the source tree, so that
+# their links hold: docs/*.md, the example programs in examples/, and the API
+# reference in html/ when the docs target was built (docs/CMakeLists.txt).
+install(DIRECTORY docs DESTINATION ${CMAKE_INSTALL_DOCDIR} FILES_MATCHING PATTERN "*.md")
+install(DIRECTORY examples DESTINATION ${CMAKE_INSTALL_DOCDIR} FILES_MATCHING PATTERN "*.cpp"
+        PATTERN "CMakeLists.txt")
 
 set(config_dir ${CMAKE_INSTALL_LIBDIR}/cmake/VantrelSh)
 configure_package_config_file(cmake/package/VantrelShConfig.cmake.in
