@@ -124,6 +124,7 @@ VTLSAPI HRESULT WINAPI VtlsIsItemIDListFormat(const FORMATETC* formatEtc);  /* 8
 /* The text pair works on the built-in CF_TEXT. */
 VTLSAPI UINT WINAPI VtlsGetTextFormat(FORMATETC* formatEtc);          /* 90 */
 VTLSAPI HRESULT WINAPI VtlsIsTextFormat(const FORMATETC* formatEtc);  /* 91 */
+/* The pair of the registered format VTLS_CFSTR_SERVER ("Vantrel OPCServer"). */
 VTLSAPI UINT WINAPI VtlsGetServerFormat(FORMATETC* formatEtc);          /* 113 */
 VTLSAPI HRESULT WINAPI VtlsIsServerFormat(const FORMATETC* formatEtc);  /* 114 */
 
