@@ -35,7 +35,7 @@ extern "C" {
  * asked only if shell32.dll is already loaded in the process; otherwise, or if it
  * cannot tell, the shell is reported as 4.0 and the platform comes from the
  * system. All three pointers are required. */
-VTLSAPI void WINAPI SHGetVersion(DWORD* platform, DWORD* major, DWORD* minor);
+VTLSAPI void WINAPI SHGetVersion(_Out_ DWORD* platform, _Out_ DWORD* major, _Out_ DWORD* minor);
 
 /* Ordinals 11, 12, 13. Flags fixed when the library was loaded: NT platform,
  * shell 4.71 or later, shell 5 or later. Each returns 0 or 1. */
@@ -45,7 +45,7 @@ VTLSAPI BOOL WINAPI SHIsWin2000(void);
 
 /* Ordinal 21. Fills *state with the shell's folder settings; a shell that cannot
  * report them leaves the classic style (fWin95Classic) and nothing else. */
-VTLSAPI void WINAPI SHGetSettings2(LPSHELLFLAGSTATE state);
+VTLSAPI void WINAPI SHGetSettings2(_Out_ LPSHELLFLAGSTATE state);
 
 /* ---- Item identifiers ----------------------------------------------------- */
 
@@ -62,13 +62,13 @@ VTLSAPI void WINAPI SHGetSettings2(LPSHELLFLAGSTATE state);
  * functions of those names with other signatures, so C callers use these names;
  * the import library binds them to the exports. */
 VTLSAPI void* WINAPI VtlsSHAlloc(ULONG bytes);
-VTLSAPI void WINAPI VtlsSHFree(void* memory);
+VTLSAPI void WINAPI VtlsSHFree(_In_opt_ void* memory);
 
 /* Ordinal 70. A one-item list holding a real item. name may be NULL; guid must
  * not be; extraCount bytes are copied from extra. NULL on failure, also when
  * the name and extra bytes together exceed 65,493 bytes or extraCount < 0. */
-VTLSAPI LPITEMIDLIST WINAPI VtlsCreateID(LPCWSTR name, INT type, DWORD data, const GUID* guid, INT extraCount,
-                                         const void* extra);
+VTLSAPI LPITEMIDLIST WINAPI VtlsCreateID(_In_opt_z_ LPCWSTR name, INT type, DWORD data, _In_ const GUID* guid,
+                                         INT extraCount, _In_reads_bytes_opt_(extraCount) const void* extra);
 /* Ordinal 71. A one-item list holding a wait placeholder. */
 VTLSAPI LPITEMIDLIST WINAPI VtlsCreateWaitID(void);
 /* Ordinal 72. A one-item list holding an error placeholder with the error value;
@@ -79,21 +79,22 @@ VTLSAPI LPITEMIDLIST WINAPI VtlsCreateErrorID(DWORD error, BOOL flag);
  * bits are 0 (equal), 1 (first after second) or 0xFFFF (first before second).
  * E_INVALIDARG for a NULL, empty or unreadable list or one of 32,767 bytes or
  * more. */
-VTLSAPI HRESULT WINAPI VtlsComparePIDLs(LPCITEMIDLIST first, LPCITEMIDLIST second);
+VTLSAPI HRESULT WINAPI VtlsComparePIDLs(_In_ LPCITEMIDLIST first, _In_ LPCITEMIDLIST second);
 
 /* Ordinal 16. Packs the parent (may be NULL) and count children (none NULL) into
  * a CIDA in fixed global memory, owned by the caller (GlobalFree). NULL on
  * failure. */
-VTLSAPI HGLOBAL WINAPI SHCreateCIDA(LPCITEMIDLIST parent, UINT count, LPCITEMIDLIST* children);
+VTLSAPI HGLOBAL WINAPI SHCreateCIDA(_In_opt_ LPCITEMIDLIST parent, UINT count,
+                                    _In_reads_(count) LPCITEMIDLIST* children);
 
 /* Ordinal 41. Writes the marker "v8GE" and the list's items at the stream's
  * position. Stream failures come back unchanged; a short write gives
  * STG_E_WRITEFAULT. */
-VTLSAPI HRESULT WINAPI ILStgWrite(IStream* stream, LPCITEMIDLIST list);
+VTLSAPI HRESULT WINAPI ILStgWrite(_In_ IStream* stream, _In_ LPCITEMIDLIST list);
 /* Ordinal 40. Reads such a record back: the first item, as a new one-item list
  * (free it with VtlsSHFree). E_FAIL for a wrong marker or an item size below 2,
  * STG_E_READFAULT for a short read; *list is NULL after any failure. */
-VTLSAPI HRESULT WINAPI ILStgRead(IStream* stream, LPITEMIDLIST* list);
+VTLSAPI HRESULT WINAPI ILStgRead(_In_ IStream* stream, _Outptr_result_maybenull_ LPITEMIDLIST* list);
 
 /* ---- Clipboard formats ---------------------------------------------------- */
 
@@ -135,25 +136,25 @@ VTLSAPI HRESULT WINAPI VtlsIsServerFormat(const FORMATETC* formatEtc);  /* 114 *
  * Access results and the namespace's own codes) when the first call fails. A
  * request with FORMAT_MESSAGE_FROM_STRING returns 0 at once and leaves the last
  * error alone. With FORMAT_MESSAGE_ALLOCATE_BUFFER, free the text with LocalFree. */
-VTLSAPI DWORD WINAPI VtlsFormatMessage(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
-                                       LPWSTR buffer, DWORD size, va_list* arguments);
+VTLSAPI DWORD WINAPI VtlsFormatMessage(DWORD flags, _In_opt_ LPCVOID source, DWORD messageId, DWORD languageId,
+                                       _Out_ LPWSTR buffer, DWORD size, _In_opt_ va_list* arguments);
 
 /* Ordinal 75, C calling convention. Formats the inserts of FormatMessageW (%1,
  * %2!d!, ...) from the values that follow format. Returns a new string that the
  * caller frees with LocalFree, or NULL on failure. */
-VTLSAPI LPWSTR WINAPIV VtlsFormat(LPCWSTR format, ...);
+VTLSAPI LPWSTR WINAPIV VtlsFormat(_In_z_ LPCWSTR format, ...);
 
 /* Ordinal 111. A copy of the block in new fixed global memory, owned by the
  * caller (GlobalFree); the source keeps its bytes and its lock count. NULL for
  * an empty, freed or unlockable handle or when memory runs out. */
-VTLSAPI HGLOBAL WINAPI VtlsCopyHGlobal(HGLOBAL source);
+VTLSAPI HGLOBAL WINAPI VtlsCopyHGlobal(_In_ HGLOBAL source);
 
 /* Ordinal 112. Copies the whole source stream, from its first byte, into a new
  * stream on global memory; *copy receives it at position 0 with one reference
  * (Release it), and the source is left at its end. A failure of the source's
  * Stat or CopyTo comes back unchanged with *copy NULL; E_INVALIDARG for a NULL
  * source or copy. */
-VTLSAPI HRESULT WINAPI VtlsCopyStream(IStream* source, IStream** copy);
+VTLSAPI HRESULT WINAPI VtlsCopyStream(_In_ IStream* source, _Outptr_result_maybenull_ IStream** copy);
 
 /* ---- Roles and the cross-process channel ------------------------------------ */
 
@@ -187,12 +188,12 @@ VTLSAPI HRESULT WINAPI VtlsCopyStream(IStream* source, IStream** copy);
  * makes) in *content and return S_OK; the library frees the block. Any other
  * result refuses and *content is not read. Runs on the library's channel thread
  * in the multithreaded apartment. */
-typedef HRESULT(WINAPI* VTLSCONTENTPROC)(LPCITEMIDLIST parent, DWORD value, HGLOBAL* content);
+typedef HRESULT(WINAPI* VTLSCONTENTPROC)(_In_opt_ LPCITEMIDLIST parent, DWORD value, _Out_ HGLOBAL* content);
 
 /* Ordinal 94. Takes the server role: starts the notify manager and the server
  * channel that answers content requests through content. E_INVALIDARG for a
  * NULL callback; on failure the role is left again. */
-VTLSAPI HRESULT WINAPI VtlsSrvInitialize(VTLSCONTENTPROC content);
+VTLSAPI HRESULT WINAPI VtlsSrvInitialize(_In_ VTLSCONTENTPROC content);
 /* Ordinal 93. Takes the client role: holds the named event that marks a live
  * shell and starts the notify manager. */
 VTLSAPI HRESULT WINAPI VtlsCliInitialize(void);
@@ -227,10 +228,10 @@ typedef struct VTLSCHANGEINFO {
  * function of that name). Registers a window of this process to receive every
  * change delivered in the process. E_INVALIDARG in the server role, for NULL,
  * for a handle that is no window, and for a window of another process. */
-VTLSAPI HRESULT WINAPI VtlsSHChangeNotifyRegister(HWND window);
+VTLSAPI HRESULT WINAPI VtlsSHChangeNotifyRegister(_In_ HWND window);
 /* Ordinal 8, exported as SHChangeNotifyRevoke. S_OK for NULL and in the server
  * role; E_INVALIDARG when the window is not registered. */
-VTLSAPI HRESULT WINAPI VtlsSHChangeNotifyRevoke(HWND window);
+VTLSAPI HRESULT WINAPI VtlsSHChangeNotifyRevoke(_In_opt_ HWND window);
 
 /* Ordinal 9. Posts a change: event code, flags (VTLS_SHCNF_*), up to two item
  * identifier lists and extra bytes. Ordinary events wait for a flush
@@ -238,14 +239,15 @@ VTLSAPI HRESULT WINAPI VtlsSHChangeNotifyRevoke(HWND window);
  * then reach the listeners of every process. A private event needs at least 12
  * extra bytes: bytes 8 to 11 (a pointer's width on 64-bit: 8 to 15) receive the
  * address of its list 1. */
-VTLSAPI void WINAPI SHChangeNotify2(LONG event, UINT flags, LPCITEMIDLIST list1, LPCITEMIDLIST list2,
-                                    const void* extra, UINT cbExtra);
+VTLSAPI void WINAPI SHChangeNotify2(LONG event, UINT flags, _In_opt_ LPCITEMIDLIST list1, _In_opt_ LPCITEMIDLIST list2,
+                                    _In_reads_bytes_opt_(cbExtra) const void* extra, UINT cbExtra);
 
 /* Ordinal 97. Client role: asks the server process for the content of folder
  * (NULL for the root) and waits for the answer. S_OK and a CIDA in *content,
  * freed with CoTaskMemFree; E_FAIL when no request could be admitted within
  * 1000 ms, no server runs, or no valid answer came; *content is NULL then. */
-VTLSAPI HRESULT WINAPI VtlsGetContentInSync(LPCITEMIDLIST folder, DWORD value, CIDA** content);
+VTLSAPI HRESULT WINAPI VtlsGetContentInSync(_In_opt_ LPCITEMIDLIST folder, DWORD value,
+                                            _Outptr_result_maybenull_ CIDA** content);
 /* Ordinal 98. Whether this process's notify window is refreshing icons. */
 VTLSAPI BOOL WINAPI VtlsInUpdateIcon(void);
 /* Ordinal 92. Does nothing; S_OK. */
@@ -261,51 +263,56 @@ VTLSAPI HRESULT WINAPI VtlsUpdateOpcServerIcons(DWORD reserved);
 /* Ordinal 52. A root key of machine (null or empty: this process's own root,
  * handed back as it is). For HKEY_CLASSES_ROOT of a named machine the handle is
  * its HKEY_LOCAL_MACHINE\Software\Classes. Close with VtlsRegCloseKey. */
-VTLSAPI HRESULT WINAPI VtlsRegConnectRegistry(LPCWSTR machine, HKEY root, HKEY* key);
+VTLSAPI HRESULT WINAPI VtlsRegConnectRegistry(_In_opt_z_ LPCWSTR machine, HKEY root, _Out_ HKEY* key);
 /* Ordinal 50. Opens key\path with the given access. */
-VTLSAPI HRESULT WINAPI VtlsRegOpenKey(HKEY key, LPCWSTR path, HKEY* opened, REGSAM access);
+VTLSAPI HRESULT WINAPI VtlsRegOpenKey(_In_ HKEY key, _In_opt_z_ LPCWSTR path, _Out_ HKEY* opened, REGSAM access);
 /* Ordinal 51. Creates key\path only if it is new; an existing key is left as it
  * was and gives STG_E_FILEALREADYEXISTS with *created null. keyClass (may be
  * null) is stored as the key's class string in registry GUID form. */
-VTLSAPI HRESULT WINAPI VtlsRegCreateKey(HKEY key, LPCWSTR path, HKEY* created, REGSAM access,
-                                        const GUID* keyClass);
+VTLSAPI HRESULT WINAPI VtlsRegCreateKey(_In_ HKEY key, _In_z_ LPCWSTR path, _Out_ HKEY* created, REGSAM access,
+                                        _In_opt_ const GUID* keyClass);
 /* Ordinal 53. Closes a key; null and the three predefined roots are left open.
  * A failed close gives E_INVALIDARG. */
-VTLSAPI HRESULT WINAPI VtlsRegCloseKey(HKEY key);
+VTLSAPI HRESULT WINAPI VtlsRegCloseKey(_In_opt_ HKEY key);
 /* Ordinal 57. Reads a value (name null: the default value). type 0 accepts any
  * stored type, another type must match (else STG_E_FILENOTFOUND). data null asks
  * only for the size; a buffer too small gives S_FALSE and the size needed. */
-VTLSAPI HRESULT WINAPI VtlsRegQueryValue(HKEY key, LPCWSTR name, DWORD type, void* data, DWORD* size);
+VTLSAPI HRESULT WINAPI VtlsRegQueryValue(_In_ HKEY key, _In_opt_z_ LPCWSTR name, DWORD type,
+                                         _Out_writes_bytes_opt_(*size) void* data, _Inout_ DWORD* size);
 /* Ordinal 56. Writes a value; size 0 deletes it (S_OK if it was not there). */
-VTLSAPI HRESULT WINAPI VtlsRegSetValue(HKEY key, LPCWSTR name, DWORD type, const void* data, DWORD size);
+VTLSAPI HRESULT WINAPI VtlsRegSetValue(_In_ HKEY key, _In_opt_z_ LPCWSTR name, DWORD type,
+                                       _In_reads_bytes_opt_(size) const void* data, DWORD size);
 /* Ordinal 58. Deletes a value; a missing one gives STG_E_FILENOTFOUND. */
-VTLSAPI HRESULT WINAPI VtlsRegDeleteValue(HKEY key, LPCWSTR name);
+VTLSAPI HRESULT WINAPI VtlsRegDeleteValue(_In_ HKEY key, _In_opt_z_ LPCWSTR name);
 /* Ordinal 59. Name of subkey index (capacity in characters with the terminator)
  * and, if keyClass is given, its class string as a GUID (GUID_NULL when empty or
  * not a GUID). S_FALSE past the last subkey; E_UNEXPECTED if the name does not fit. */
-VTLSAPI HRESULT WINAPI VtlsRegEnumKey(HKEY key, DWORD index, LPWSTR name, DWORD capacity, GUID* keyClass);
+VTLSAPI HRESULT WINAPI VtlsRegEnumKey(_In_ HKEY key, DWORD index, _Out_writes_z_(capacity) LPWSTR name, DWORD capacity,
+                                      _Out_opt_ GUID* keyClass);
 
 /* Ordinal 55. Copies parent\source with its subkeys, values and class strings
  * to the new key parent\destination and hands it back open in *copy. Values
  * above 4096 bytes and names or classes of 260 characters or more cannot be
  * copied (E_UNEXPECTED). A failed copy leaves no destination behind; an
  * existing destination gives STG_E_FILEALREADYEXISTS and is not touched. */
-VTLSAPI HRESULT WINAPI VtlsRegCopyKey(HKEY parent, LPCWSTR source, LPCWSTR destination, HKEY* copy);
+VTLSAPI HRESULT WINAPI VtlsRegCopyKey(_In_ HKEY parent, _In_z_ LPCWSTR source, _In_z_ LPCWSTR destination,
+                                      _Out_ HKEY* copy);
 /* Ordinal 54. Deletes parent\name and everything below it, as much as it can:
  * a branch that cannot be deleted is skipped and the first error returned.
  * E_INVALIDARG for a null parent or a null or empty name. */
-VTLSAPI HRESULT WINAPI VtlsRegDeleteKey(HKEY parent, LPCWSTR name);
+VTLSAPI HRESULT WINAPI VtlsRegDeleteKey(_In_ HKEY parent, _In_z_ LPCWSTR name);
 
 /* Ordinal 61. Keeps the whole content of stream, from its first byte whatever
  * its position, as the REG_BINARY value name; an empty stream deletes the
  * value. The stream is left at its end. A stream that reads fewer bytes than it
  * announces gives E_FAIL and leaves the value as it was; 4 GiB or more gives
  * E_OUTOFMEMORY. */
-VTLSAPI HRESULT WINAPI VtlsRegSaveStream(HKEY key, LPCWSTR name, IStream* stream);
+VTLSAPI HRESULT WINAPI VtlsRegSaveStream(_In_ HKEY key, _In_opt_z_ LPCWSTR name, _In_ IStream* stream);
 /* Ordinal 60. A memory stream at position 0 over the bytes of the REG_BINARY
  * value name (the caller releases it). A missing value or one of another type
  * gives STG_E_FILENOTFOUND; one above 32768 bytes gives E_FAIL. */
-VTLSAPI HRESULT WINAPI VtlsRegOpenStream(HKEY key, LPCWSTR name, IStream** stream);
+VTLSAPI HRESULT WINAPI VtlsRegOpenStream(_In_ HKEY key, _In_opt_z_ LPCWSTR name,
+                                         _Outptr_result_maybenull_ IStream** stream);
 
 /* ---- Shell icons -------------------------------------------------------------- */
 
@@ -328,26 +335,26 @@ VTLSAPI BOOL WINAPI SHUseHighColorIcons(void);
 
 /* Ordinal 5. The submenu of the item whose command id is the low 16 bits of id
  * (searched by command, submenus included); NULL if none. */
-VTLSAPI HMENU WINAPI SHGetMenuFromID(HMENU menu, UINT id);
+VTLSAPI HMENU WINAPI SHGetMenuFromID(_In_ HMENU menu, UINT id);
 /* Ordinal 6. Position of the first item of menu itself whose command id is the
  * low 16 bits of id; -1 if none. */
-VTLSAPI INT WINAPI SHGetMenuPos(HMENU menu, UINT id);
+VTLSAPI INT WINAPI SHGetMenuPos(_In_ HMENU menu, UINT id);
 /* Ordinal 4. Whether the item at position is a separator; FALSE if no item. */
-VTLSAPI BOOL WINAPI SHIsMenuSeparator(HMENU menu, UINT position);
+VTLSAPI BOOL WINAPI SHIsMenuSeparator(_In_ HMENU menu, UINT position);
 /* Ordinal 3. Copies the items of source (only read) into destination at
  * position insert, adding idAdjust to each command id and leaving out items
  * whose shifted id exceeds idAdjustMax; texts are cut to 127 characters.
  * Returns one more than the highest id inserted, at least idAdjust; idAdjust
  * and nothing done when either menu is NULL. */
-VTLSAPI UINT WINAPI SHMergeMenu(HMENU destination, HMENU source, UINT insert, UINT idAdjust, UINT idAdjustMax,
-                                UINT flags);
+VTLSAPI UINT WINAPI SHMergeMenu(_In_ HMENU destination, _In_ HMENU source, UINT insert, UINT idAdjust,
+                                UINT idAdjustMax, UINT flags);
 /* Ordinal 17. Removes separators at the bottom and the top and all but one of
  * each run of adjacent separators. */
-VTLSAPI void WINAPI SHPrettyMenu(HMENU menu);
+VTLSAPI void WINAPI SHPrettyMenu(_In_ HMENU menu);
 /* Ordinal 18. Loads the menu resource name of module and returns its submenu at
  * position, which the caller then owns (DestroyMenu); the rest is destroyed.
  * NULL if the resource cannot be loaded or no submenu is at position. */
-VTLSAPI HMENU WINAPI SHLoadSubMenu(HINSTANCE module, LPCWSTR name, INT position);
+VTLSAPI HMENU WINAPI SHLoadSubMenu(_In_opt_ HINSTANCE module, _In_ LPCWSTR name, INT position);
 
 /* ---- Namespace objects -------------------------------------------------------- */
 
@@ -390,11 +397,11 @@ DECLARE_INTERFACE_(IItemObjectFactory, IUnknown) {
  * ParseDisplayName, a null out-pointer anywhere, null lists, and in BindToObject
  * a list whose first item is not 18 bytes. CompareIDs answers E_FAIL for a first
  * item of any other size. */
-VTLSAPI HRESULT WINAPI GetDesktopFolderInstance(IShellFolder** folder);
+VTLSAPI HRESULT WINAPI GetDesktopFolderInstance(_Outptr_ IShellFolder** folder);
 
 /* Ordinal 43. A new root-item list for classId (20 bytes with the terminator;
  * free it with VtlsSHFree). E_OUTOFMEMORY leaves *list untouched. */
-VTLSAPI HRESULT WINAPI ILGetNamespacePIDL(const CLSID* classId, LPITEMIDLIST* list);
+VTLSAPI HRESULT WINAPI ILGetNamespacePIDL(_In_ const CLSID* classId, _Outptr_ LPITEMIDLIST* list);
 
 /* Special folder numbers that stand for the namespace root. */
 #define VTLS_FOLDER_ROOT 0
@@ -403,7 +410,7 @@ VTLSAPI HRESULT WINAPI ILGetNamespacePIDL(const CLSID* classId, LPITEMIDLIST* li
 /* Ordinal 76. The root-item list of CLSID_VtlsNamespace for VTLS_FOLDER_ROOT or
  * VTLS_FOLDER_ROOT_ALT (free it with VtlsSHFree); E_INVALIDARG for any other
  * number. *list is NULL after a failure. */
-VTLSAPI HRESULT WINAPI VtlsGetSpecialFolderLocation(INT folder, LPITEMIDLIST* list);
+VTLSAPI HRESULT WINAPI VtlsGetSpecialFolderLocation(INT folder, _Outptr_result_maybenull_ LPITEMIDLIST* list);
 
 /* Ordinal 77. With list NULL: the class object of CLSID_VtlsItemServer from its
  * local server, under riid. With a list: that class object's
@@ -411,7 +418,8 @@ VTLSAPI HRESULT WINAPI VtlsGetSpecialFolderLocation(INT folder, LPITEMIDLIST* li
  * server's results come back unchanged (REGDB_E_CLASSNOTREG when no server is
  * registered); *object is NULL unless they set it. COM must be initialised on
  * the calling thread. */
-VTLSAPI HRESULT WINAPI VtlsGetObject(LPCITEMIDLIST list, REFIID riid, void** object);
+VTLSAPI HRESULT WINAPI VtlsGetObject(_In_opt_ LPCITEMIDLIST list, REFIID riid,
+                                     _Outptr_result_maybenull_ void** object);
 
 /* ---- Property records ------------------------------------------------------ */
 
@@ -458,14 +466,14 @@ typedef struct BrowseProperty {
  * then set the whole record to zero; Host frees owned 1, 3, 2 and leaves the
  * record as it was, freed addresses included, so it must be initialised again
  * before it is filled or cleared. No record may be NULL. */
-VTLSAPI void WINAPI VtlsInitNetProperty(NetProperty* record);         /* 99 */
-VTLSAPI void WINAPI VtlsClearNetProperty(NetProperty* record);        /* 100 */
-VTLSAPI void WINAPI VtlsInitHostProperty(HostProperty* record);       /* 101 */
-VTLSAPI void WINAPI VtlsClearHostProperty(HostProperty* record);      /* 102 */
-VTLSAPI void WINAPI VtlsInitServerProperty(ServerProperty* record);   /* 105 */
-VTLSAPI void WINAPI VtlsClearServerProperty(ServerProperty* record);  /* 106 */
-VTLSAPI void WINAPI VtlsInitBrowseProperty(BrowseProperty* record);   /* 107 */
-VTLSAPI void WINAPI VtlsClearBrowseProperty(BrowseProperty* record);  /* 108 */
+VTLSAPI void WINAPI VtlsInitNetProperty(_Out_ NetProperty* record);         /* 99 */
+VTLSAPI void WINAPI VtlsClearNetProperty(_Inout_ NetProperty* record);        /* 100 */
+VTLSAPI void WINAPI VtlsInitHostProperty(_Out_ HostProperty* record);       /* 101 */
+VTLSAPI void WINAPI VtlsClearHostProperty(_Inout_ HostProperty* record);      /* 102 */
+VTLSAPI void WINAPI VtlsInitServerProperty(_Out_ ServerProperty* record);   /* 105 */
+VTLSAPI void WINAPI VtlsClearServerProperty(_Inout_ ServerProperty* record);  /* 106 */
+VTLSAPI void WINAPI VtlsInitBrowseProperty(_Out_ BrowseProperty* record);   /* 107 */
+VTLSAPI void WINAPI VtlsClearBrowseProperty(_Inout_ BrowseProperty* record);  /* 108 */
 
 /* ---- Drag-and-drop images --------------------------------------------------- */
 
@@ -476,7 +484,7 @@ VTLSAPI void WINAPI VtlsClearBrowseProperty(BrowseProperty* record);  /* 108 */
  * otherwise it is the library's own, which drives the older shell's drag image:
  * DragEnter and DragOver give E_FAIL when the shell cannot show it, DragLeave,
  * Drop and Show always S_OK. E_POINTER for a NULL helper. */
-VTLSAPI HRESULT WINAPI SHGetDropTargetHelper(IDropTargetHelper** helper);
+VTLSAPI HRESULT WINAPI SHGetDropTargetHelper(_Outptr_result_maybenull_ IDropTargetHelper** helper);
 
 /* Ordinal 14, exported as SHDoDragDrop (<shlobj.h> declares the shell's own
  * function of that name), so C callers use this name. Runs a whole drag of data
@@ -484,8 +492,8 @@ VTLSAPI HRESULT WINAPI SHGetDropTargetHelper(IDropTargetHelper** helper);
  * client coordinates; source decides when the drag ends (NULL lets an older
  * shell use its own); the result and *effect are the drag loop's. On an older
  * shell E_FAIL when it lacks the drag exports or faults in them. */
-VTLSAPI HRESULT WINAPI VtlsSHDoDragDrop(HWND window, POINT point, IDataObject* data, IDropSource* source,
-                                        DWORD allowedEffects, DWORD* effect);
+VTLSAPI HRESULT WINAPI VtlsSHDoDragDrop(_In_ HWND window, POINT point, _In_ IDataObject* data,
+                                        _In_opt_ IDropSource* source, DWORD allowedEffects, _Out_ DWORD* effect);
 
 /* Ordinal 15. Shows or hides the shell's drag image; nothing happens where the
  * shell has no such export or fails in it. */
