@@ -428,7 +428,8 @@ VTLSAPI HRESULT WINAPI VtlsGetObject(_In_opt_ LPCITEMIDLIST list, REFIID riid,
  * function frees; callerN fields belong to the callers and are never read or
  * freed here. Sizes on 32-bit Windows: 12, 20, 92 and 16 bytes; on 64-bit the
  * owned pointers are 8 bytes, every field in order at its natural alignment. */
-#include <pshpack8.h>
+/* Natural alignment, whatever packing the including code has set. */
+#pragma pack(push, 8)
 typedef struct NetProperty {
     LPVOID owned1;
     LPVOID owned2;
@@ -459,7 +460,7 @@ typedef struct BrowseProperty {
     LPVOID owned1;
     DWORD caller2[2];
 } BrowseProperty;
-#include <poppack.h>
+#pragma pack(pop)
 
 /* Init functions set the whole record to zero. Clear functions free the owned
  * memory with CoTaskMemFree: Net (owned 1, 2, 3), Server (1 to 6) and Browse (1)
