@@ -9,8 +9,10 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 build_dir="${VTLS_BUILD_DIR:-build/win64}"
 scripts/setup.sh
 cmake --preset win64 -B "$build_dir" >/dev/null
-cmake --build "$build_dir" --target itemid_bench notify_bench >/dev/null
+cmake --build "$build_dir" --target itemid_bench notify_bench icon_bench >/dev/null
 source scripts/wine-server.sh
 scripts/wine-run.sh "$build_dir/bin/itemid_bench.exe"
 echo
 scripts/wine-run.sh "$build_dir/bin/notify_bench.exe"
+echo
+scripts/wine-run.sh "$build_dir/bin/icon_bench.exe"

@@ -13,5 +13,6 @@ int RunServe(int argc, wchar_t** argv);
 int RunBrowse(int argc, wchar_t** argv);
 int RunWatch(int argc, wchar_t** argv);
 int RunNotify(int argc, wchar_t** argv);
+int RunIcon(int argc, wchar_t** argv);
 
 }  // namespace vtls::tool

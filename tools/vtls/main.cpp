@@ -21,6 +21,7 @@ constexpr Command kCommands[] = {
     {L"browse", "take the client role and print the namespace the server answers, as a tree", RunBrowse},
     {L"watch", "take the client role and print each change delivered to a listener window", RunWatch},
     {L"notify", "post a change (SHChangeNotify2) for a path of the sample namespace", RunNotify},
+    {L"icon", "print a class's registered icon location and save its icons as .ico files", RunIcon},
 };
 
 void PrintUsage(std::FILE* stream) {
