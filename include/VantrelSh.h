@@ -325,6 +325,43 @@ VTLSAPI int WINAPI SHGetSystemMetrics(int index);
  * BPP" above 4), as read when the library was loaded into this process. */
 VTLSAPI BOOL WINAPI SHUseHighColorIcons(void);
 
+/* Ordinal 20. Where the icon of a COM class is, from its registration under
+ * HKEY_CLASSES_ROOT\CLSID\{class}: the text value "DefaultIcon" ("path,index";
+ * the index after the comma as %lu reads it, so "-3" gives -3), else the path
+ * in "LocalServer32", else in "InprocServer32", both whole and with index 0.
+ * Only REG_SZ values count. The path is cut to capacity - 1 characters. S_OK;
+ * S_FALSE when the first value found is longer than 1024 characters (nothing
+ * is filled in then); else the failure of the last source tried, such as
+ * STG_E_FILENOTFOUND when no server is registered (a "DefaultIcon" text with a
+ * path but no number may have copied its path by then). E_INVALIDARG for a
+ * NULL index, or a NULL path with a capacity. */
+VTLSAPI HRESULT WINAPI SHGetIconLocationFromClass(REFCLSID classId, LPWSTR path, UINT capacity, INT* index);
+
+/* Ordinal 23. Makes icons from icon group number index (from 0, in the order in
+ * which the module's icon group names are enumerated: string names first) of a
+ * module file, loaded as data only. The large icon has the shell's icon size as
+ * read when the library was loaded into the process (SHUseHighColorIcons tells
+ * the colour depth: else the 16-colour palette is asked for); the small icon
+ * the system's small-icon size. Either out pointer may be NULL; with both NULL
+ * the result tells only whether the group exists. S_OK with icons the caller
+ * destroys (DestroyIcon); E_FAIL when the module, the group (an index that
+ * names none, negative too) or an image cannot be read; E_OUTOFMEMORY when an
+ * icon cannot be made. The out pointers are NULL after any failure. */
+VTLSAPI HRESULT WINAPI SHExtractIcon(LPCWSTR path, INT index, HICON* large, HICON* small);
+
+/* Ordinal 22. Rebuilds an icon from a metafile picture (global memory holding a
+ * METAFILEPICT) whose metafile draws it as two bitmap records
+ * (META_DIBSTRETCHBLT or META_DIBBITBLT): the first is the mask, the second the
+ * colour image. The icon's size comes from the second record's parameter
+ * words (source height and width for META_DIBSTRETCHBLT; words 1 and 2 for
+ * META_DIBBITBLT); a size larger than either bitmap is refused. A second
+ * bitmap of one bit per pixel makes a monochrome icon. Returns the icon, which
+ * the caller destroys, or NULL. The picture is only read. */
+VTLSAPI HICON WINAPI SHMetafilePictExtractIcon(HGLOBAL picture);
+/* Ordinal 24. Deletes the picture's metafile and frees the picture. NULL and a
+ * block that cannot be locked are left alone. Returns 0. */
+VTLSAPI DWORD WINAPI SHDestroyMetafilePict(HGLOBAL picture);
+
 /* ---- Menu helpers ----------------------------------------------------------- */
 
 /* SHMergeMenu flags. SHMM_ADDSEPARATOR: put a separator above the merged items

@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "frame/unique_resource.h"
+#include "icons/icon_inspection.h"
 #include "support/process_resources.h"
 
 namespace {
@@ -103,6 +104,31 @@ int IconMetrics() {
     return 0;
 }
 
+// Icons of a module's icon group as this fresh process's copy of the library
+// makes them: size, and which image of the icon fixture they came from.
+int ExtractIcon(const wchar_t* path, int index) {
+    const UniqueModule library = LoadLibraryUnderTest();
+    using ExtractFn = HRESULT(WINAPI*)(LPCWSTR, INT, HICON*, HICON*);
+    const auto extract = Export<ExtractFn>(library.get(), "SHExtractIcon");
+    if (extract == nullptr) {
+        return 1;
+    }
+    HICON icons[2] = {};
+    std::printf("result 0x%08lX\n", static_cast<unsigned long>(extract(path, index, &icons[0], &icons[1])));
+    const char* const names[2] = {"large", "small"};
+    for (int i = 0; i < 2; ++i) {
+        if (icons[i] == nullptr) {
+            continue;
+        }
+        const vtls::test::IconShape shape = vtls::test::ShapeOf(icons[i]);
+        const vtls::test::FixtureImage image = vtls::test::IdentifyImage(icons[i]);
+        std::printf("%s %d %d group %d image %d depth %d\n", names[i], shape.width, shape.height, image.group,
+                    image.size, image.depth);
+        DestroyIcon(icons[i]);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -119,7 +145,11 @@ int wmain(int argc, wchar_t** argv) {
     if (argc >= 2 && std::wcscmp(argv[1], L"icon-metrics") == 0) {
         return IconMetrics();
     }
+    if (argc >= 4 && std::wcscmp(argv[1], L"extract-icon") == 0) {
+        return ExtractIcon(argv[2], _wtoi(argv[3]));
+    }
     std::fprintf(stderr,
-                 "usage: vtls_probe load-report [--preload-shell] | clipboard-ids | load-unload N [dll] | icon-metrics\n");
+                 "usage: vtls_probe load-report [--preload-shell] | clipboard-ids | load-unload N [dll] | "
+                 "icon-metrics | extract-icon <module> <index>\n");
     return 2;
 }

@@ -14,5 +14,6 @@ int RunBrowse(int argc, wchar_t** argv);
 int RunWatch(int argc, wchar_t** argv);
 int RunNotify(int argc, wchar_t** argv);
 int RunReg(int argc, wchar_t** argv);
+int RunIcon(int argc, wchar_t** argv);
 
 }  // namespace vtls::tool

@@ -22,6 +22,7 @@ constexpr Command kCommands[] = {
     {L"watch", "take the client role and print each change delivered to a listener window", RunWatch},
     {L"notify", "post a change (SHChangeNotify2) for a path of the sample namespace", RunNotify},
     {L"reg", "print, copy or delete a registry tree (this machine or a named one)", RunReg},
+    {L"icon", "print a class's registered icon location and save its icons as .ico files", RunIcon},
 };
 
 void PrintUsage(std::FILE* stream) {

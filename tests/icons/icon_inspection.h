@@ -1,0 +1,121 @@
+// Reading icons back in the tests: their size, whether they are monochrome, and
+// which image of the fixture DLL they were made from (told by the colour they
+// draw).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "fixture/fixture_colours.h"
+#include "support/child_process.h"
+
+namespace vtls::test {
+
+inline std::wstring IconFixturePath() { return ProgramFolder() + L"\\vtls_icon_fixture.dll"; }
+
+struct IconShape {
+    int width = 0;
+    int height = 0;
+    bool monochrome = false;  // no colour bitmap: the mask carries both halves
+    bool valid = false;
+};
+
+inline IconShape ShapeOf(HICON icon) {
+    ICONINFO info{};
+    if (icon == nullptr || !GetIconInfo(icon, &info)) {
+        return {};
+    }
+    IconShape shape;
+    BITMAP mask{};
+    GetObjectW(info.hbmMask, sizeof(mask), &mask);
+    if (info.hbmColor != nullptr) {
+        BITMAP colour{};
+        GetObjectW(info.hbmColor, sizeof(colour), &colour);
+        shape = {colour.bmWidth, colour.bmHeight, false, true};
+        DeleteObject(info.hbmColor);
+    } else {
+        shape = {mask.bmWidth, mask.bmHeight / 2, true, true};
+    }
+    DeleteObject(info.hbmMask);
+    return shape;
+}
+
+// The colour the icon draws at (x, y) when drawn at its own size over grey.
+inline std::optional<icon_fixture::Rgb> ColourAt(HICON icon, int x, int y) {
+    const IconShape shape = ShapeOf(icon);
+    if (!shape.valid) {
+        return std::nullopt;
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = shape.width;
+    info.bmiHeader.biHeight = -shape.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP canvas = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::optional<icon_fixture::Rgb> colour;
+    if (canvas != nullptr) {
+        const HGDIOBJ old = SelectObject(dc, canvas);
+        auto* pixels = static_cast<std::uint32_t*>(bits);
+        for (int i = 0; i < shape.width * shape.height; ++i) {
+            pixels[i] = 0x00808080;
+        }
+        if (DrawIconEx(dc, 0, 0, icon, shape.width, shape.height, 0, nullptr, DI_NORMAL)) {
+            GdiFlush();
+            const std::uint32_t pixel = pixels[y * shape.width + x];
+            colour = icon_fixture::Rgb{static_cast<std::uint8_t>(pixel >> 16), static_cast<std::uint8_t>(pixel >> 8),
+                                       static_cast<std::uint8_t>(pixel)};
+        }
+        SelectObject(dc, old);
+        DeleteObject(canvas);
+    }
+    DeleteDC(dc);
+    return colour;
+}
+
+// An image of the fixture DLL: its group (0: id 1, 1: id 2, 2: "FolderIcon"),
+// size in pixels and colour depth.
+struct FixtureImage {
+    int group = -1;
+    int size = 0;
+    int depth = 0;
+    bool operator==(const FixtureImage& other) const {
+        return group == other.group && size == other.size && depth == other.depth;
+    }
+};
+
+inline std::ostream& operator<<(std::ostream& out, const FixtureImage& image) {
+    return out << "{group " << image.group << ", " << image.size << " px, " << image.depth << "-bit}";
+}
+
+// Which image an icon was made from; group -1 when its colour is none of them.
+inline FixtureImage IdentifyImage(HICON icon) {
+    const IconShape shape = ShapeOf(icon);
+    const auto colour = ColourAt(icon, shape.width / 2, shape.height / 2);
+    if (!colour) {
+        return {};
+    }
+    for (int group = 0; group < icon_fixture::kGroupCount; ++group) {
+        for (int s = 0; s < icon_fixture::kSizeCount; ++s) {
+            for (int depth : icon_fixture::kDepths) {
+                const icon_fixture::Rgb expected = icon_fixture::ImageColour(group, s, depth);
+                if (expected.r == colour->r && expected.g == colour->g && expected.b == colour->b) {
+                    return {group, icon_fixture::kSizes[s], depth};
+                }
+            }
+        }
+    }
+    return {};
+}
+
+// The fixture's groups in enumeration order: string names first, then integer
+// ids ascending.
+inline constexpr int kGroupAtIndex[icon_fixture::kGroupCount] = {2, 0, 1};
+
+}  // namespace vtls::test

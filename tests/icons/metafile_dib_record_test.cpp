@@ -1,0 +1,172 @@
+#include "icons/metafile_dib_record.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "itemid/byte_order.h"
+
+namespace vtls::icons {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using itemid::StoreU16;
+using itemid::StoreU32;
+
+struct Dib {
+    std::int32_t width = 8;
+    std::int32_t height = 4;
+    std::uint16_t bitCount = 1;
+    std::uint32_t compression = kCompressionRgb;
+    std::uint32_t coloursUsed = 0;
+    std::uint32_t headerSize = 40;
+    std::uint16_t planes = 1;
+    std::size_t tableBytes = 8;  // as laid out
+    std::size_t bitsBytes = 16;  // as laid out
+};
+
+// A bitmap record as GDI lays it out, with the icon's height and width in the
+// parameter words where they are read, and the record size field exact.
+Bytes MakeRecord(std::uint16_t function, std::uint16_t iconHeight, std::uint16_t iconWidth, const Dib& dib) {
+    const bool stretch = function == kMetaDibStretchBlt;
+    const std::size_t dibOffset = stretch ? kStretchBltDibOffset : kBitBltDibOffset;
+    Bytes record(dibOffset + kInfoHeaderBytes + dib.tableBytes + dib.bitsBytes + 1 /* keep it even */, 0);
+    record.resize(record.size() & ~std::size_t{1});
+    StoreU32(record.data(), static_cast<std::uint32_t>(record.size() / 2));
+    StoreU16(record.data() + kRecordFunctionOffset, function);
+    StoreU16(record.data() + (stretch ? kStretchBltHeightOffset : kBitBltHeightOffset), iconHeight);
+    StoreU16(record.data() + (stretch ? kStretchBltWidthOffset : kBitBltWidthOffset), iconWidth);
+    std::uint8_t* header = record.data() + dibOffset;
+    StoreU32(header, dib.headerSize);
+    StoreU32(header + kInfoWidthOffset, static_cast<std::uint32_t>(dib.width));
+    StoreU32(header + kInfoHeightOffset, static_cast<std::uint32_t>(dib.height));
+    StoreU16(header + kInfoPlanesOffset, dib.planes);
+    StoreU16(header + kInfoBitCountOffset, dib.bitCount);
+    StoreU32(header + kInfoCompressionOffset, dib.compression);
+    StoreU32(header + kInfoColoursUsedOffset, dib.coloursUsed);
+    return record;
+}
+
+MetaRecord Parse(const Bytes& record) { return ParseMetaRecord(record.data(), record.size()); }
+
+TEST(MetafileDibRecord, StretchRecordGivesSourceSizeAndItsBitmap) {
+    const Bytes record = MakeRecord(kMetaDibStretchBlt, 4, 7, Dib{});
+    const MetaRecord parsed = Parse(record);
+    ASSERT_EQ(parsed.kind, RecordKind::kBitmap);
+    EXPECT_EQ(parsed.bytes, record.size());
+    EXPECT_EQ(parsed.dib.iconHeight, 4);
+    EXPECT_EQ(parsed.dib.iconWidth, 7);
+    EXPECT_EQ(parsed.dib.header, record.data() + 26);
+    EXPECT_EQ(parsed.dib.bitmapWidth, 8);
+    EXPECT_EQ(parsed.dib.bitmapHeight, 4);
+    EXPECT_EQ(parsed.dib.colourTable, record.data() + 66);
+    EXPECT_EQ(parsed.dib.colourTableBytes, 8u);
+    EXPECT_EQ(parsed.dib.paletteEntries, 2u);
+    EXPECT_EQ(parsed.dib.bits, record.data() + 74);
+    EXPECT_EQ(parsed.dib.bitsBytes, 16u);  // 4 rows of 32 bits
+}
+
+TEST(MetafileDibRecord, BitBltRecordReadsWordsOneAndTwo) {
+    Bytes record = MakeRecord(kMetaDibBitBlt, 3, 5, Dib{});
+    // Word 0 and the words after 2 are not the size.
+    StoreU16(record.data() + 6, 0x1111);
+    StoreU16(record.data() + 12, 0x2222);
+    const MetaRecord parsed = Parse(record);
+    ASSERT_EQ(parsed.kind, RecordKind::kBitmap);
+    EXPECT_EQ(parsed.dib.iconHeight, 3);
+    EXPECT_EQ(parsed.dib.iconWidth, 5);
+    EXPECT_EQ(parsed.dib.header, record.data() + 22);
+    EXPECT_EQ(parsed.dib.bits, record.data() + 22 + 40 + 8);
+}
+
+TEST(MetafileDibRecord, ColourTableByFormat) {
+    const struct {
+        const char* what;
+        Dib dib;
+        std::size_t tableBytes;  // what the platform reads
+        std::uint32_t palette;
+        std::size_t bitsOffset;  // from the header
+    } cases[] = {
+        {"bit fields: three masks", Dib{2, 2, 32, kCompressionBitfields, 0, 40, 1, 12, 16}, 12, 0, 52},
+        {"bit fields with palette entries", Dib{2, 2, 16, kCompressionBitfields, 2, 40, 1, 20, 8}, 12, 0, 60},
+        {"24-bit: no table", Dib{2, 2, 24, kCompressionRgb, 0, 40, 1, 0, 16}, 0, 0, 40},
+        {"24-bit with an optional table", Dib{2, 2, 24, kCompressionRgb, 5, 40, 1, 20, 16}, 0, 0, 60},
+        {"4-bit, full table", Dib{2, 2, 4, kCompressionRgb, 0, 40, 1, 64, 8}, 64, 16, 104},
+        {"4-bit, 3 colours used", Dib{2, 2, 4, kCompressionRgb, 3, 40, 1, 12, 8}, 12, 3, 52},
+        {"8-bit, more colours than indexable", Dib{2, 2, 8, kCompressionRgb, 300, 40, 1, 1200, 8}, 1024, 256, 1240},
+    };
+    for (const auto& c : cases) {
+        const Bytes record = MakeRecord(kMetaDibStretchBlt, 2, 2, c.dib);
+        const MetaRecord parsed = Parse(record);
+        ASSERT_EQ(parsed.kind, RecordKind::kBitmap) << c.what;
+        EXPECT_EQ(parsed.dib.colourTableBytes, c.tableBytes) << c.what;
+        EXPECT_EQ(parsed.dib.paletteEntries, c.palette) << c.what;
+        EXPECT_EQ(parsed.dib.bits - parsed.dib.header, static_cast<std::ptrdiff_t>(c.bitsOffset)) << c.what;
+        EXPECT_LE(parsed.dib.bits + parsed.dib.bitsBytes, record.data() + record.size()) << c.what;
+    }
+}
+
+TEST(MetafileDibRecord, OtherRecordsArePassedOverWithTheirSize) {
+    Bytes record(10, 0);
+    StoreU32(record.data(), 5);
+    StoreU16(record.data() + 4, 0x0F43);  // META_STRETCHDIB
+    const MetaRecord parsed = Parse(record);
+    EXPECT_EQ(parsed.kind, RecordKind::kOther);
+    EXPECT_EQ(parsed.bytes, 10u);
+}
+
+TEST(MetafileDibRecord, RecordMustLieInsideTheMetafile) {
+    Bytes record(10, 0);
+    StoreU16(record.data() + 4, 0x0201);
+    for (std::uint32_t words : {0u, 1u, 2u, 6u, 0x80000000u, 0xFFFFFFFFu}) {
+        StoreU32(record.data(), words);
+        EXPECT_EQ(Parse(record).kind, RecordKind::kMalformed) << words;
+    }
+    StoreU32(record.data(), 5);
+    EXPECT_EQ(ParseMetaRecord(record.data(), 9).kind, RecordKind::kMalformed);
+    EXPECT_EQ(ParseMetaRecord(record.data(), 5).kind, RecordKind::kMalformed);
+    EXPECT_EQ(ParseMetaRecord(nullptr, 100).kind, RecordKind::kMalformed);
+}
+
+TEST(MetafileDibRecord, EveryShorterRecordIsRefused) {
+    for (std::uint16_t function : {kMetaDibBitBlt, kMetaDibStretchBlt}) {
+        const Bytes whole = MakeRecord(function, 4, 8, Dib{});
+        for (std::size_t size = kRecordHeaderBytes; size < whole.size(); size += 2) {
+            Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size));
+            StoreU32(cut.data(), static_cast<std::uint32_t>(size / 2));
+            EXPECT_EQ(Parse(cut).kind, RecordKind::kMalformed) << function << " " << size;
+        }
+    }
+}
+
+TEST(MetafileDibRecord, HeadersThatCannotBeMeasuredAreRefused) {
+    const struct {
+        const char* what;
+        Dib dib;
+    } cases[] = {
+        {"core header", Dib{8, 4, 1, 0, 0, 12}},
+        {"version 5 header", Dib{8, 4, 1, 0, 0, 124}},
+        {"two planes", Dib{8, 4, 1, 0, 0, 40, 2}},
+        {"zero width", Dib{0, 4}},
+        {"negative width", Dib{-8, 4}},
+        {"zero height", Dib{8, 0}},
+        {"top-down", Dib{8, -4}},
+        {"2 bits per pixel", Dib{8, 4, 2}},
+        {"no bits per pixel", Dib{8, 4, 0}},
+        {"run-length", Dib{8, 4, 8, 1, 0, 40, 1, 1024, 32}},
+        {"bit fields at 24 bits", Dib{2, 2, 24, kCompressionBitfields, 0, 40, 1, 12, 16}},
+        {"colours used beyond the record", Dib{8, 4, 1, 0, 0x40000000}},
+        {"colours used wrapping 32 bits", Dib{8, 4, 1, 0, 0xFFFFFFFF}},
+        {"width times bits beyond the record", Dib{0x7FFFFFFF, 1, 32, 0, 0, 40, 1, 0, 64}},
+        {"height beyond the record", Dib{8, 0x7FFFFFFF, 1, 0, 0, 40, 1, 8, 64}},
+        {"last row two bytes short", Dib{8, 4, 1, 0, 0, 40, 1, 8, 14}},
+    };
+    for (const auto& c : cases) {
+        const Bytes record = MakeRecord(kMetaDibStretchBlt, 1, 1, c.dib);
+        EXPECT_EQ(Parse(record).kind, RecordKind::kMalformed) << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace vtls::icons
