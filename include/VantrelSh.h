@@ -335,7 +335,8 @@ VTLSAPI BOOL WINAPI SHUseHighColorIcons(void);
  * STG_E_FILENOTFOUND when no server is registered (a "DefaultIcon" text with a
  * path but no number may have copied its path by then). E_INVALIDARG for a
  * NULL index, or a NULL path with a capacity. */
-VTLSAPI HRESULT WINAPI SHGetIconLocationFromClass(REFCLSID classId, LPWSTR path, UINT capacity, INT* index);
+VTLSAPI HRESULT WINAPI SHGetIconLocationFromClass(_In_ REFCLSID classId, _Out_writes_opt_(capacity) LPWSTR path,
+                                                  UINT capacity, _Out_ INT* index);
 
 /* Ordinal 23. Makes icons from icon group number index (from 0, in the order in
  * which the module's icon group names are enumerated: string names first) of a
@@ -347,7 +348,8 @@ VTLSAPI HRESULT WINAPI SHGetIconLocationFromClass(REFCLSID classId, LPWSTR path,
  * destroys (DestroyIcon); E_FAIL when the module, the group (an index that
  * names none, negative too) or an image cannot be read; E_OUTOFMEMORY when an
  * icon cannot be made. The out pointers are NULL after any failure. */
-VTLSAPI HRESULT WINAPI SHExtractIcon(LPCWSTR path, INT index, HICON* large, HICON* small);
+VTLSAPI HRESULT WINAPI SHExtractIcon(_In_z_ LPCWSTR path, INT index, _Out_opt_ HICON* largeIcon,
+                                     _Out_opt_ HICON* smallIcon);
 
 /* Ordinal 22. Rebuilds an icon from a metafile picture (global memory holding a
  * METAFILEPICT) whose metafile draws it as two bitmap records
@@ -357,10 +359,10 @@ VTLSAPI HRESULT WINAPI SHExtractIcon(LPCWSTR path, INT index, HICON* large, HICO
  * META_DIBBITBLT); a size larger than either bitmap is refused. A second
  * bitmap of one bit per pixel makes a monochrome icon. Returns the icon, which
  * the caller destroys, or NULL. The picture is only read. */
-VTLSAPI HICON WINAPI SHMetafilePictExtractIcon(HGLOBAL picture);
+VTLSAPI HICON WINAPI SHMetafilePictExtractIcon(_In_ HGLOBAL picture);
 /* Ordinal 24. Deletes the picture's metafile and frees the picture. NULL and a
  * block that cannot be locked are left alone. Returns 0. */
-VTLSAPI DWORD WINAPI SHDestroyMetafilePict(HGLOBAL picture);
+VTLSAPI DWORD WINAPI SHDestroyMetafilePict(_In_opt_ HGLOBAL picture);
 
 /* ---- Menu helpers ----------------------------------------------------------- */
 
