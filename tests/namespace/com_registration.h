@@ -31,7 +31,7 @@ public:
         if (error == ERROR_SUCCESS && std::wstring(serverKey) == L"InprocServer32") {
             error = Set(serverPath, L"ThreadingModel", L"Both");
         }
-        ok_ = error == ERROR_SUCCESS;
+        ok_ = error == ERROR_SUCCESS && VisibleThroughClassesRoot(serverPath);
     }
     ~ClassRegistration() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, path_.c_str()); }
     ClassRegistration(const ClassRegistration&) = delete;
@@ -40,6 +40,22 @@ public:
     [[nodiscard]] bool ok() const { return ok_; }
 
 private:
+    // COM reads HKEY_CLASSES_ROOT; once in a full run the first activation after
+    // registering answered REGDB_E_CLASSNOTREG, so the registration is awaited
+    // there before any test relies on it.
+    static bool VisibleThroughClassesRoot(const std::wstring& machinePath) {
+        const std::wstring classesPath = machinePath.substr(std::wstring(L"Software\\Classes\\").size());
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            HKEY key = nullptr;
+            if (RegOpenKeyExW(HKEY_CLASSES_ROOT, classesPath.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+                RegCloseKey(key);
+                return true;
+            }
+            Sleep(50);
+        }
+        return false;
+    }
+
     static LONG Set(const std::wstring& path, const wchar_t* name, const std::wstring& value) {
         return RegSetKeyValueW(HKEY_LOCAL_MACHINE, path.c_str(), name, REG_SZ, value.c_str(),
                                static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
