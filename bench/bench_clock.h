@@ -1,4 +1,4 @@
-// The benchmarks' clock and median.
+// The benchmarks' clock, median and percentiles.
 #pragma once
 
 #include <windows.h>
@@ -27,6 +27,16 @@ inline double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const std::size_t mid = values.size() / 2;
     return values.size() % 2 != 0 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+// The value at fraction (0 to 1) of the sorted values, nearest rank.
+inline double Percentile(std::vector<double> values, double fraction) {
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    const auto index = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1) + 0.5);
+    return values[index];
 }
 
 }  // namespace vtls::bench

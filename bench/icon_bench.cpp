@@ -19,27 +19,15 @@
 #include <vector>
 
 #include "VantrelSh.h"
+#include "bench_clock.h"
 
 namespace {
 
 constexpr int kWarmupCalls = 20;
 constexpr int kTimedCalls = 401;
 
-double CounterSeconds() {
-    static const double frequency = [] {
-        LARGE_INTEGER f{};
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER now{};
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / frequency;
-}
-
-double Percentile(std::vector<double> values, double fraction) {
-    std::sort(values.begin(), values.end());
-    return values[static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1))];
-}
+using vtls::bench::CounterSeconds;
+using vtls::bench::Percentile;
 
 struct IconPair {
     HICON large = nullptr;

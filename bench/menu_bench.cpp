@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "VantrelSh.h"
+#include "bench_clock.h"
 
 namespace {
 
@@ -167,22 +168,8 @@ int CompareCases(MergeFunction shell) {
 
 // ---- Timing -------------------------------------------------------------------------
 
-double CounterSeconds() {
-    static const double frequency = [] {
-        LARGE_INTEGER f{};
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER now{};
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / frequency;
-}
-
-double Percentile(std::vector<double> values, double fraction) {
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1) + 0.5);
-    return values[index];
-}
+using vtls::bench::CounterSeconds;
+using vtls::bench::Percentile;
 
 // A 50-item destination; a 200-item source of which 20 open submenus of five
 // items, with a separator after every 25 items.
