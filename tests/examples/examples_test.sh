@@ -12,51 +12,11 @@
 set -euo pipefail
 what="$1"
 bin="$2"
-run="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)/wine-run.sh"
-timeout_s=30
-logs="$(mktemp -d)"
-background=()
-
-cleanup() {
-  local pid
-  for pid in "${background[@]}"; do
-    kill -INT "$pid" 2>/dev/null || true
-  done
-  for pid in "${background[@]}"; do
-    wait "$pid" 2>/dev/null || true
-  done
-  rm -rf "$logs"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*" >&2
-  local log
-  for log in "$logs"/*.log; do
-    [ -e "$log" ] && { echo "--- $(basename "$log")"; cat "$log"; } >&2
-  done
-  exit 1
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../support/wine_processes.sh"
 
 # Every program's output goes to a file: the first Wine process of a fresh
 # wineserver starts services that would hold a pipe open.
 "$run" cmd /c exit >/dev/null 2>&1 </dev/null || true
-
-start() {
-  local name="$1"
-  shift
-  "$run" "$@" >"$logs/$name.log" 2>&1 </dev/null &
-  background+=("$!")
-}
-
-wait_ready() {
-  local name="$1" pid="$2" deadline=$((SECONDS + timeout_s))
-  until grep -q $'ready\r*$' "$logs/$name.log"; do
-    kill -0 "$pid" 2>/dev/null || fail "$name ended before it was ready"
-    ((SECONDS < deadline)) || fail "$name not ready within ${timeout_s} s"
-    sleep 0.1
-  done
-}
 
 # Names that only this run uses, so what the client prints can only come from the server.
 tag="$$-$RANDOM"

@@ -5,47 +5,7 @@
 # Usage: client_commands.sh <vtls.exe>
 set -euo pipefail
 vtls_exe="$1"
-run="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)/wine-run.sh"
-timeout_s=30
-logs="$(mktemp -d)"
-background=()
-
-cleanup() {
-  local pid
-  for pid in "${background[@]}"; do
-    kill -INT "$pid" 2>/dev/null || true
-  done
-  for pid in "${background[@]}"; do
-    wait "$pid" 2>/dev/null || true
-  done
-  rm -rf "$logs"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*" >&2
-  local log
-  for log in "$logs"/*.log; do
-    [ -e "$log" ] && { echo "--- $(basename "$log")"; cat "$log"; } >&2
-  done
-  exit 1
-}
-
-start() {
-  local name="$1"
-  shift
-  "$run" "$vtls_exe" "$@" >"$logs/$name.log" 2>&1 </dev/null &
-  background+=("$!")
-}
-
-wait_ready() {
-  local name="$1" pid="$2" deadline=$((SECONDS + timeout_s))
-  until grep -q $'ready\r*$' "$logs/$name.log"; do
-    kill -0 "$pid" 2>/dev/null || fail "vtls $name ended before it was ready"
-    ((SECONDS < deadline)) || fail "vtls $name not ready within ${timeout_s} s"
-    sleep 0.1
-  done
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../support/wine_processes.sh"
 
 # Without a server the client says so.
 if "$run" "$vtls_exe" browse >"$logs/noserver.log" 2>&1; then
@@ -53,7 +13,7 @@ if "$run" "$vtls_exe" browse >"$logs/noserver.log" 2>&1; then
 fi
 grep -q 'no server answered' "$logs/noserver.log" || fail "browse without a server"
 
-start serve serve --seconds "$timeout_s"
+start serve "$vtls_exe" serve --seconds "$timeout_s"
 serve_pid="$!"
 wait_ready serve "$serve_pid"
 grep -q 'serves already' "$logs/serve.log" && fail "another process holds the server role"
@@ -64,7 +24,7 @@ grep -q $'^        Random.Int4  \\[item, VT_I4\\]\r*$' "$logs/browse.log" || fai
 grep -q $'^          Channel1.Device1.Tag1  \\[item, VT_UI2\\]\r*$' "$logs/browse.log" || fail "browse: deep item"
 grep -q 'vtls browse: 84 entries, 85 requests, 0 failed' "$logs/browse.log" || fail "browse: totals"
 
-start watch watch --count 2 --seconds "$timeout_s"
+start watch "$vtls_exe" watch --count 2 --seconds "$timeout_s"
 watch_pid="$!"
 wait_ready watch "$watch_pid"
 "$run" "$vtls_exe" notify updatedir --path PLANT-SCADA01/Matrikon.OPC.Simulation.1 >"$logs/notify.log" 2>&1 ||
