@@ -15,13 +15,13 @@
 #include <string>
 #include <vector>
 
-#include "heap_object.h"
+#include "frame/heap_object.h"
 #include "test_folder_ids.h"
 
 namespace {
 
-using vtls::test::HeapDelete;
-using vtls::test::HeapNew;
+using vtls::HeapDelete;
+using vtls::HeapNew;
 
 LONG g_liveObjects = 0;
 LONG g_serverLocks = 0;
