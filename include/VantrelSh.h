@@ -177,10 +177,22 @@ VTLSAPI HRESULT WINAPI VtlsCopyStream(_In_ IStream* source, _Outptr_result_maybe
 #define WM_VTLS_FSNOTIFY_PRIVATE 0x5A46
 #define WM_VTLS_CLOSENOTIFY 0x3972
 
-/* The most one WM_COPYDATA of the library carries. Wine copies a message onto
- * the receiving thread's stack; the library's window threads reserve 64 MiB, and
- * anything larger than this bound is refused rather than sent. */
-#define VTLS_MAX_COPYDATA_BYTES (8u * 1024u * 1024u)
+/* The most one WM_COPYDATA of the library carries, on both architectures: a
+ * 32-bit receiver under WoW64 dies on a message of 1 MiB, so every pair of 32-
+ * and 64-bit processes interoperates below this. Change batches above it are
+ * split; a content answer above it is refused rather than sent. */
+#define VTLS_MAX_COPYDATA_BYTES (512u * 1024u)
+
+/* Bounds, in milliseconds, of every send that waits on another thread or
+ * process. A window that lets its bound pass is treated as hung: later sends
+ * to it first ask it a WM_NULL within VTLS_HUNG_PEER_TIMEOUT_MS and skip it
+ * when it does not answer, until it answers again. What a hung peer misses
+ * while it is hung is not sent again. */
+#define VTLS_LISTENER_TIMEOUT_MS 1000      /* one change to one listener window */
+#define VTLS_BROADCAST_TIMEOUT_MS 5000     /* one batch to another process, its delivery included */
+#define VTLS_CONTENT_TIMEOUT_MS 10000      /* a content request, the server's callback included */
+#define VTLS_CONTENT_REPLY_TIMEOUT_MS 2000 /* the server's reply to the requester */
+#define VTLS_HUNG_PEER_TIMEOUT_MS 20
 
 /* The server's content callback: parent is the item whose children are asked
  * for (NULL for the root), value is the requester's value, passed through. To
@@ -243,9 +255,11 @@ VTLSAPI void WINAPI SHChangeNotify2(LONG event, UINT flags, _In_opt_ LPCITEMIDLI
                                     _In_reads_bytes_opt_(cbExtra) const void* extra, UINT cbExtra);
 
 /* Ordinal 97. Client role: asks the server process for the content of folder
- * (NULL for the root) and waits for the answer. S_OK and a CIDA in *content,
- * freed with CoTaskMemFree; E_FAIL when no request could be admitted within
- * 1000 ms, no server runs, or no valid answer came; *content is NULL then. */
+ * (NULL for the root) and waits for the answer, at most
+ * VTLS_CONTENT_TIMEOUT_MS. S_OK and a CIDA in *content, freed with
+ * CoTaskMemFree; E_FAIL when no request could be admitted within 1000 ms, no
+ * server runs, the server refused or did not answer in time, or no valid answer
+ * for this folder came from it; *content is NULL then. */
 VTLSAPI HRESULT WINAPI VtlsGetContentInSync(_In_opt_ LPCITEMIDLIST folder, DWORD value,
                                             _Outptr_result_maybenull_ CIDA** content);
 /* Ordinal 98. Whether this process's notify window is refreshing icons. */

@@ -56,4 +56,17 @@ std::optional<std::size_t> PackedCidaSize(const std::uint8_t* block, std::size_t
     return size;
 }
 
+bool ReplyNamesFolder(const std::uint8_t* reply, std::size_t size, const std::uint8_t* folder,
+                      std::size_t folderSize) noexcept {
+    const auto view = itemid::CidaView::Parse(reply, size);
+    if (!view) {
+        return false;
+    }
+    const std::uint8_t* parent = view->Parent();
+    if (parent == nullptr) {
+        return folderSize == 0;
+    }
+    return itemid::ListSize(parent) == folderSize && (folderSize == 0 || std::memcmp(parent, folder, folderSize) == 0);
+}
+
 }  // namespace vtls::channel

@@ -44,4 +44,11 @@ void WriteContentRequest(std::uint8_t* out, std::uint32_t value, const std::uint
 [[nodiscard]] std::optional<std::size_t> PackedCidaSize(const std::uint8_t* block,
                                                         std::size_t available) noexcept;
 
+// Whether a reply answers the request for `folder` (folderSize bytes, without
+// terminator; 0 for the root): its parent list is that folder, byte for byte.
+// A reply that names no parent answers only a request for the root. The reply
+// must have passed PackedCidaSize over the same bytes.
+[[nodiscard]] bool ReplyNamesFolder(const std::uint8_t* reply, std::size_t size, const std::uint8_t* folder,
+                                    std::size_t folderSize) noexcept;
+
 }  // namespace vtls::channel

@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include "channel/bounded_send.h"
 #include "channel/content_message.h"
 #include "channel/role_state.h"
 #include "frame/unique_resource.h"
@@ -48,7 +49,7 @@ void CVtlsSrvAdviseManager::Stop() noexcept {
 
 unsigned __stdcall CVtlsSrvAdviseManager::ThreadBody(void* self) {
     static_cast<CVtlsSrvAdviseManager*>(self)->RunThread();
-    return 0;
+    ExitWindowThread();
 }
 
 void CVtlsSrvAdviseManager::RunThread() noexcept {
@@ -132,8 +133,13 @@ LRESULT CVtlsSrvAdviseManager::OnCopyData(HWND replyTo, const COPYDATASTRUCT* da
         return E_FAIL;
     }
     COPYDATASTRUCT reply{VTLS_COPYDATA_CONTENT, static_cast<DWORD>(*size), locked.address()};
-    SendMessageW(replyTo, WM_COPYDATA, reinterpret_cast<WPARAM>(Handle()), reinterpret_cast<LPARAM>(&reply));
-    return S_OK;
+    // Bounded: a requester whose window stopped taking messages holds up every
+    // other client's request behind it for one bound, not for good.
+    const SendResult sent = SendBounded(replyTo, WM_COPYDATA, reinterpret_cast<WPARAM>(Handle()),
+                                        reinterpret_cast<LPARAM>(&reply), VTLS_CONTENT_REPLY_TIMEOUT_MS);
+    // A reply window that is gone loses its reply without error; one that did
+    // not take it in time fails the request it belongs to.
+    return sent.outcome == SendOutcome::kTimedOut ? E_FAIL : S_OK;
 }
 
 }  // namespace vtls

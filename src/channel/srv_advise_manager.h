@@ -26,14 +26,15 @@ public:
     void OnFinalMessage(HWND window) noexcept override;
 
 private:
-    static unsigned __stdcall ThreadBody(void* self);
+    [[noreturn]] static unsigned __stdcall ThreadBody(void* self);
     void RunThread() noexcept;
 
     // WM_COPYDATA
     //   wParam: the window that receives the reply
     //   lParam: COPYDATASTRUCT holding a content request
     //   result: the callback's HRESULT, E_INVALIDARG for a malformed request,
-    //           E_FAIL when its answer cannot be sent; 0 for other dwData
+    //           E_FAIL when its answer cannot be sent or the requester's window
+    //           did not take it in time; 0 for other dwData
     LRESULT OnCopyData(HWND replyTo, const COPYDATASTRUCT* data) noexcept;
 
     WindowThread m_thread;

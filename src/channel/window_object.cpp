@@ -24,7 +24,21 @@ CWindowImplBaseT* TakePendingCreation(DWORD threadId) noexcept {
     return nullptr;
 }
 
+// The classes this load of the library registered, for the unload to remove.
+WindowClassRecord* g_registeredClasses[4] = {};
+
 }  // namespace
+
+void UnregisterWindowClasses() noexcept {
+    ScopedLock lock(g_Module.windowCreationLock);
+    for (WindowClassRecord*& record : g_registeredClasses) {
+        if (record != nullptr) {
+            UnregisterClassW(record->name, g_Module.instance);
+            __atomic_store_n(&record->atom, static_cast<ATOM>(0), __ATOMIC_RELEASE);
+            record = nullptr;
+        }
+    }
+}
 
 ATOM RegisterWindowClass(WindowClassRecord& windowClass) noexcept {
     if (const ATOM atom = LoadAtom(windowClass)) {
@@ -42,13 +56,19 @@ ATOM RegisterWindowClass(WindowClassRecord& windowClass) noexcept {
     description.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     description.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     description.lpszClassName = windowClass.name;
-    // A class left registered by an earlier load of the library under this
-    // instance is taken as it is.
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof(existing);
-    ATOM atom = static_cast<ATOM>(GetClassInfoExW(g_Module.instance, windowClass.name, &existing));
-    if (atom == 0) {
-        atom = RegisterClassExW(&description);
+    // A class of this name under this instance can only be one an earlier load
+    // left behind (an unload removes its classes, so this happens only when that
+    // load was not unloaded properly); its procedure may lie in unmapped code, so
+    // it is replaced.
+    UnregisterClassW(windowClass.name, g_Module.instance);
+    const ATOM atom = RegisterClassExW(&description);
+    if (atom != 0) {
+        for (WindowClassRecord*& record : g_registeredClasses) {
+            if (record == nullptr || record == &windowClass) {
+                record = &windowClass;
+                break;
+            }
+        }
     }
     __atomic_store_n(&windowClass.atom, atom, __ATOMIC_RELEASE);
     return atom;

@@ -44,6 +44,9 @@ struct WindowClassRecord {
 // Registers the class under the module's window-creation lock, once per
 // process; 0 on failure.
 [[nodiscard]] ATOM RegisterWindowClass(WindowClassRecord& windowClass) noexcept;
+// Removes the classes this load registered; for the unload, when no window of
+// them is left (every window's thread holds the library loaded).
+void UnregisterWindowClasses() noexcept;
 
 class CWindowImplBaseT : public CWindowImplRoot {
 public:

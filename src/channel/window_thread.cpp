@@ -9,11 +9,19 @@ bool WindowThread::Start(unsigned(__stdcall* body)(void*), void* argument) noexc
     if (!ready_) {
         return false;
     }
+    // The thread's own reference on the library, given back by ExitWindowThread.
+    HMODULE library = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&ExitWindowThread),
+                            &library)) {
+        ready_.reset();
+        return false;
+    }
     unsigned id = 0;
     thread_.reset(reinterpret_cast<HANDLE>(
         _beginthreadex(nullptr, static_cast<unsigned>(kWindowThreadStackReservation), body, argument,
                        STACK_SIZE_PARAM_IS_A_RESERVATION, &id)));
     if (!thread_) {
+        FreeLibrary(library);
         ready_.reset();
         return false;
     }
@@ -40,6 +48,13 @@ void RunMessageLoop() noexcept {
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         DispatchMessageW(&message);
     }
+}
+
+void ExitWindowThread() noexcept {
+    HMODULE library = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&ExitWindowThread), &library);
+    FreeLibraryAndExitThread(library, 0);
 }
 
 }  // namespace vtls

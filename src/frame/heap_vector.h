@@ -46,6 +46,11 @@ public:
         std::memmove(data_ + index, data_ + index + 1, (size_ - index - 1) * sizeof(T));
         --size_;
     }
+    // Removes the first count elements (at most size()).
+    void EraseFront(std::size_t count) noexcept {
+        std::memmove(data_, data_ + count, (size_ - count) * sizeof(T));
+        size_ -= count;
+    }
     void Clear() noexcept { size_ = 0; }
 
 private:

@@ -5,10 +5,12 @@
 
 #include "VantrelSh.h"
 #include "itemid/byte_order.h"
+#include "channel/bounded_send.h"
 #include "channel/role_state.h"
 #include "itemid/id_lists.h"
 #include "notify/change_format.h"
 #include "notify/fs_notify_manager.h"
+#include "notify/notify_window_walk.h"
 
 namespace vtls {
 namespace {
@@ -51,37 +53,13 @@ std::uint8_t* BuildChangeRecord(LONG event, UINT flags, bool isPrivate, LPCITEMI
     return record;
 }
 
-BOOL CALLBACK CollectByClass(HWND window, LPARAM parameter) {
-    auto* windows = reinterpret_cast<HeapVector<HWND>*>(parameter);
-    wchar_t className[260];
-    if (GetClassNameW(window, className, 260) > 0 && lstrcmpW(className, VTLS_FSNOTIFY_CLASS) == 0) {
-        static_cast<void>(windows->PushBack(window));
-    }
-    return TRUE;
-}
-
-// Every process's notify window, in z-order. Asking the window system for the
-// class directly costs one round trip per notify window, where reading every
-// top-level window's class costs one per window (measured under Wine: 0.18 ms
-// against 2.3 ms with 30 top-level windows). A walk whose last window vanished
-// cannot go on (Wine then reports the end, without an error), so it is redone by
-// the full enumeration.
-void CollectNotifyWindows(HeapVector<HWND>& windows) noexcept {
-    HWND after = nullptr;
-    for (;;) {
-        const HWND next = FindWindowExW(nullptr, after, VTLS_FSNOTIFY_CLASS, nullptr);
-        if (next == nullptr) {
-            if (after != nullptr && !IsWindow(after)) {
-                windows.Clear();
-                EnumWindows(CollectByClass, reinterpret_cast<LPARAM>(&windows));
-            }
-            return;
+bool Contains(const HeapVector<HWND>& windows, HWND window) noexcept {
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        if (windows[i] == window) {
+            return true;
         }
-        if (!windows.PushBack(next)) {
-            return;  // deliver to those found so far
-        }
-        after = next;
     }
+    return false;
 }
 
 }  // namespace
@@ -91,54 +69,94 @@ bool CFsNotifyManager::QueueRecord(std::uint8_t* record) noexcept {
     return m_pending.PushBack(record);
 }
 
-void CFsNotifyManager::Flush() noexcept {
-    // Records are packed under the lock into batches no larger than one message
-    // may carry, in queue order; the batches go out after the lock is left.
-    HeapVector<std::uint8_t*> batches;
-    {
-        ScopedLock lock(m_lock);
-        std::size_t first = 0;
-        while (first < m_pending.size()) {
-            std::size_t bytes = notify::kBatchHeaderSize;
-            std::size_t last = first;
-            while (last < m_pending.size()) {
-                const std::size_t size = notify::RecordView(m_pending[last]).Size();
-                if (bytes + size > VTLS_MAX_COPYDATA_BYTES && last > first) {
-                    break;
-                }
-                bytes += size;
-                ++last;
-            }
-            // A lone record above the bound cannot be sent at all; it is dropped.
-            std::uint8_t* batch = bytes <= VTLS_MAX_COPYDATA_BYTES ? AllocateRecord(bytes) : nullptr;
-            if (batch != nullptr) {
-                notify::WriteBatchHeader(batch, static_cast<std::uint32_t>(bytes),
-                                         static_cast<std::uint32_t>(last - first));
-                std::size_t at = notify::kBatchHeaderSize;
-                for (std::size_t i = first; i < last; ++i) {
-                    const std::size_t size = notify::RecordView(m_pending[i]).Size();
-                    std::memcpy(batch + at, m_pending[i], size);
-                    at += size;
-                }
-                if (!batches.PushBack(batch)) {
-                    VtlsSHFree(batch);
-                }
-            }
-            first = last;
-        }
-        for (std::size_t i = 0; i < m_pending.size(); ++i) {
-            VtlsSHFree(m_pending[i]);
-        }
-        m_pending.Clear();
+void CFsNotifyManager::Flush(FlushMode mode) noexcept {
+    InterlockedExchange(&m_flushRequested, 1);
+    if (m_flushOwner == GetCurrentThreadId()) {
+        // Asked from inside this thread's own flush (a listener that posts): the
+        // flush under way sends it after its current batch, so nothing overtakes.
+        return;
     }
-    for (std::size_t i = 0; i < batches.size(); ++i) {
-        BroadcastBatch(batches[i]);
-        VtlsSHFree(batches[i]);
+    for (;;) {
+        // A thread that handles a message sent by another thread may be the one a
+        // flush under way is sending to: it must not wait for that flush.
+        if (mode == FlushMode::kHandOver || InSendMessage()) {
+            if (!m_flushLock.TryEnter()) {
+                return;  // the holder sends what was asked before it leaves
+            }
+        } else {
+            m_flushLock.Enter();
+        }
+        m_flushOwner = GetCurrentThreadId();
+        while (InterlockedExchange(&m_flushRequested, 0) != 0) {
+            FlushQueued();
+        }
+        m_flushOwner = 0;
+        m_flushLock.Leave();
+        // Asked again after the last look but before leaving: whoever asked found
+        // the lock held and left it to us.
+        if (InterlockedCompareExchange(&m_flushRequested, 0, 0) == 0) {
+            return;
+        }
+        mode = FlushMode::kHandOver;
     }
 }
 
+void CFsNotifyManager::FlushQueued() noexcept {
+    // The records queued now; those queued meanwhile go with their own flush, so
+    // posters that keep posting cannot keep this caller here.
+    std::size_t records = 0;
+    {
+        ScopedLock lock(m_lock);
+        records = m_pending.size();
+    }
+    // One batch at a time: the poster holds at most its queue and one batch.
+    while (std::uint8_t* batch = TakeBatch(records)) {
+        BroadcastBatch(batch);
+        VtlsSHFree(batch);
+    }
+}
+
+std::uint8_t* CFsNotifyManager::TakeBatch(std::size_t& records) noexcept {
+    ScopedLock lock(m_lock);
+    while (records > 0 && !m_pending.empty()) {
+        const std::size_t available = records < m_pending.size() ? records : m_pending.size();
+        std::size_t bytes = notify::kBatchHeaderSize;
+        std::size_t count = 0;
+        while (count < available) {
+            const std::size_t size = notify::RecordView(m_pending[count]).Size();
+            if (bytes + size > VTLS_MAX_COPYDATA_BYTES && count > 0) {
+                break;
+            }
+            bytes += size;
+            ++count;
+        }
+        // A lone record above the bound cannot be sent at all; it is dropped, as
+        // are the records of a batch that cannot be allocated.
+        std::uint8_t* batch = bytes <= VTLS_MAX_COPYDATA_BYTES ? AllocateRecord(bytes) : nullptr;
+        if (batch != nullptr) {
+            notify::WriteBatchHeader(batch, static_cast<std::uint32_t>(bytes), static_cast<std::uint32_t>(count));
+        }
+        std::size_t at = notify::kBatchHeaderSize;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t size = notify::RecordView(m_pending[i]).Size();
+            if (batch != nullptr) {
+                std::memcpy(batch + at, m_pending[i], size);
+            }
+            at += size;
+            VtlsSHFree(m_pending[i]);
+        }
+        m_pending.EraseFront(count);
+        records -= count;
+        if (batch != nullptr) {
+            return batch;
+        }
+    }
+    return nullptr;
+}
+
 void CFsNotifyManager::BroadcastBatch(std::uint8_t* batch) noexcept {
-    COPYDATASTRUCT data{VTLS_COPYDATA_CHANGES, itemid::LoadU32(batch + notify::kBatchSizeOffset), batch};
+    const std::uint32_t size = itemid::LoadU32(batch + notify::kBatchSizeOffset);
+    COPYDATASTRUCT data{VTLS_COPYDATA_CHANGES, size, batch};
     HeapVector<HWND> windows;
     CollectNotifyWindows(windows);
     const HWND self = Handle();
@@ -146,35 +164,43 @@ void CFsNotifyManager::BroadcastBatch(std::uint8_t* batch) noexcept {
         if (windows[i] == self) {
             // The own listeners get the batch directly, in the client role only.
             if (!g_bFsNotifyServer) {
-                DeliverBatch(batch);
+                DeliverBatch(DeliveryBlock::Copy(batch, size, itemid::LoadU32(batch + notify::kBatchCountOffset)));
             }
             continue;
         }
-        // Waits until that process has delivered the whole batch.
-        SendMessageW(windows[i], WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+        // Returns once that process has delivered the whole batch, or after the
+        // bound: a hung process costs this flush one bound, later ones a WM_NULL.
+        static_cast<void>(SendBounded(windows[i], WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                                      VTLS_BROADCAST_TIMEOUT_MS));
     }
 }
 
-void CFsNotifyManager::DeliverBatch(std::uint8_t* batch) noexcept {
+void CFsNotifyManager::DeliverBatch(DeliveryBlock* block) noexcept {
+    if (block == nullptr) {
+        return;  // no memory to deliver from: the batch is lost here
+    }
+    std::uint8_t* batch = block->Bytes();
     const std::uint32_t count = itemid::LoadU32(batch + notify::kBatchCountOffset);
     bool folderChanged = false;
+    DeliveryPass pass;
     std::size_t at = notify::kBatchHeaderSize;
     for (std::uint32_t i = 0; i < count; ++i) {
         const notify::RecordView record(batch + at);
         if (record.Event() != 0) {
-            Dispatch(batch + at);
+            Dispatch(batch + at, *block->Info(i), pass);
             folderChanged |= (record.Event() & notify::kFolderChangeMask) != 0;
         }
         at += record.Size();
     }
+    DeliveryBlock::Release(block, pass.timedOut);
     if (folderChanged) {
         SHChangeNotify(0, SHCNF_FLUSH, nullptr, nullptr);
     }
 }
 
-void CFsNotifyManager::Dispatch(std::uint8_t* record) noexcept {
+void CFsNotifyManager::Dispatch(std::uint8_t* record, VTLSCHANGEINFO& info, DeliveryPass& pass) noexcept {
     const notify::RecordView view(record);
-    VTLSCHANGEINFO info{};
+    info = VTLSCHANGEINFO{};
     info.event = static_cast<LONG>(view.Event());
     info.list1 = reinterpret_cast<LPCITEMIDLIST>(view.List1());
     info.list2 = reinterpret_cast<LPCITEMIDLIST>(view.List2());
@@ -201,10 +227,22 @@ void CFsNotifyManager::Dispatch(std::uint8_t* record) noexcept {
         }
     }
     for (std::size_t i = 0; i < snapshot.size(); ++i) {
-        if (IsWindow(snapshot[i])) {
-            SendMessageW(snapshot[i], message, 0, parameter);
-        } else {
-            static_cast<void>(Revoke(snapshot[i]));
+        const HWND listener = snapshot[i];
+        if (Contains(pass.timedOut, listener)) {
+            continue;
+        }
+        // Bounded, so one hung listener holds up neither the others of this
+        // process nor the poster waiting on the delivery.
+        const SendResult sent = IsWindow(listener)
+                                    ? SendBounded(listener, message, 0, parameter, VTLS_LISTENER_TIMEOUT_MS)
+                                    : SendResult{SendOutcome::kFailed, 0, false};
+        if (sent.answeredAgain || sent.outcome == SendOutcome::kFailed) {
+            ReleaseKeptFor(listener);  // what it was reading when it hung is its no more
+        }
+        if (sent.outcome == SendOutcome::kTimedOut) {
+            static_cast<void>(pass.timedOut.PushBack(listener));
+        } else if (sent.outcome == SendOutcome::kFailed) {
+            static_cast<void>(Revoke(listener));
         }
     }
 }
@@ -229,8 +267,13 @@ extern "C" void WINAPI SHChangeNotify2(LONG event, UINT flags, LPCITEMIDLIST lis
             }
             std::uint8_t* record = BuildChangeRecord(event, flags, true, list1, list2, cbExtra, extra);
             if (record != nullptr) {
-                g_FsNotifyManager.Dispatch(record);
+                DeliveryBlock* block = DeliveryBlock::Copy(record, notify::RecordView(record).Size(), 1);
                 VtlsSHFree(record);
+                if (block != nullptr) {
+                    CFsNotifyManager::DeliveryPass pass;
+                    g_FsNotifyManager.Dispatch(block->Bytes(), *block->Info(0), pass);
+                    DeliveryBlock::Release(block, pass.timedOut);
+                }
             }
             return;
         }

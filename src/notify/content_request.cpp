@@ -1,7 +1,9 @@
 // VtlsGetContentInSync: the content of a folder, asked of the server process.
 #include <cstring>
+#include <utility>
 
 #include "VantrelSh.h"
+#include "channel/bounded_send.h"
 #include "channel/content_message.h"
 #include "itemid/id_lists.h"
 #include "notify/fs_notify_manager.h"
@@ -19,16 +21,28 @@ struct CoTaskMemory {
 
 }  // namespace
 
-void* CFsNotifyManager::TakeReply(DWORD& size) noexcept {
+void CFsNotifyManager::BeginRequest(HWND server, const std::uint8_t* folder, std::size_t folderSize) noexcept {
     ScopedLock lock(m_lock);
-    void* reply = m_pReply;
+    m_bAwaitingReply = TRUE;
+    m_requestServer = server;
+    m_requestFolder = folder;
+    m_requestFolderSize = folderSize;
+    CoTaskMemFree(m_pReply);
+    m_pReply = nullptr;
+    m_cbReply = 0;
+}
+
+void* CFsNotifyManager::EndRequest(DWORD& size) noexcept {
+    // Whatever came, the request is over: a reply that arrives from now on is
+    // late and is dropped.
+    ScopedLock lock(m_lock);
+    m_bAwaitingReply = FALSE;
+    m_requestServer = nullptr;
+    m_requestFolder = nullptr;
+    m_requestFolderSize = 0;
     size = m_cbReply;
-    if (reply != nullptr) {
-        m_pReply = nullptr;
-        m_cbReply = 0;
-        m_bAwaitingReply = FALSE;
-    }
-    return reply;
+    m_cbReply = 0;
+    return std::exchange(m_pReply, nullptr);
 }
 
 HRESULT CFsNotifyManager::GetContent(LPCITEMIDLIST folder, DWORD value, CIDA** content) noexcept {
@@ -44,22 +58,17 @@ HRESULT CFsNotifyManager::GetContent(LPCITEMIDLIST folder, DWORD value, CIDA** c
         hr = E_OUTOFMEMORY;
     } else if (const HWND server = FindWindowW(VTLS_SRVCHANNEL_CLASS, VTLS_SERVER_WINDOW_NAME)) {
         channel::WriteContentRequest(static_cast<std::uint8_t*>(request.memory), value, Bytes(folder), listSize);
-        {
-            ScopedLock lock(m_lock);
-            m_bAwaitingReply = TRUE;
-            CoTaskMemFree(m_pReply);
-            m_pReply = nullptr;
-            m_cbReply = 0;
-        }
+        BeginRequest(server, Bytes(folder), listSize);
         COPYDATASTRUCT data{VTLS_COPYDATA_CONTENT, static_cast<DWORD>(channel::ContentRequestSize(listSize)),
                             request.memory};
-        // The reply reaches the notify window, on its own thread, before this returns.
-        SendMessageW(server, WM_COPYDATA, reinterpret_cast<WPARAM>(Handle()), reinterpret_cast<LPARAM>(&data));
+        // The reply reaches the notify window, on its own thread, before the
+        // server's handler returns. A refusal, a failure or no answer in time
+        // fails the request, whatever reply came.
+        const SendResult sent = SendBounded(server, WM_COPYDATA, reinterpret_cast<WPARAM>(Handle()),
+                                            reinterpret_cast<LPARAM>(&data), VTLS_CONTENT_TIMEOUT_MS);
         DWORD replySize = 0;
-        CoTaskMemory reply{TakeReply(replySize)};
-        // The caller gets only a CIDA that holds together inside what arrived.
-        if (reply.memory != nullptr &&
-            channel::PackedCidaSize(static_cast<const std::uint8_t*>(reply.memory), replySize).has_value()) {
+        CoTaskMemory reply{EndRequest(replySize)};
+        if (sent.outcome == SendOutcome::kAnswered && sent.result == S_OK && reply.memory != nullptr) {
             *content = static_cast<CIDA*>(reply.memory);
             reply.memory = nullptr;
             hr = S_OK;

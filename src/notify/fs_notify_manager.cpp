@@ -5,7 +5,9 @@
 #include <cstring>
 
 #include "VantrelSh.h"
+#include "channel/content_message.h"
 #include "channel/role_state.h"
+#include "itemid/byte_order.h"
 #include "itemid/shell_allocator.h"
 #include "notify/change_format.h"
 
@@ -24,6 +26,9 @@ CFsNotifyManager::~CFsNotifyManager() {
     // Stop's to release.
     for (std::size_t i = 0; i < m_pending.size(); ++i) {
         VtlsSHFree(m_pending[i]);
+    }
+    for (std::size_t i = 0; i < m_deferredBatches.size(); ++i) {
+        DeliveryBlock::Release(m_deferredBatches[i], HeapVector<HWND>());
     }
 }
 
@@ -62,7 +67,7 @@ void CFsNotifyManager::Stop() noexcept {
 
 unsigned __stdcall CFsNotifyManager::WorkerThreadProc(void* self) {
     static_cast<CFsNotifyManager*>(self)->RunWorker();
-    return 0;
+    ExitWindowThread();
 }
 
 void CFsNotifyManager::RunWorker() noexcept {
@@ -91,7 +96,7 @@ bool CFsNotifyManager::ProcessWindowMessage(HWND window, UINT message, WPARAM wP
     }
     switch (message) {
         case WM_COPYDATA:
-            result = OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+            result = OnCopyData(reinterpret_cast<HWND>(wParam), reinterpret_cast<const COPYDATASTRUCT*>(lParam));
             return true;
         case WM_TIMER:
             result = OnTimer(static_cast<UINT_PTR>(wParam));
@@ -111,46 +116,80 @@ bool CFsNotifyManager::ProcessWindowMessage(HWND window, UINT message, WPARAM wP
     }
 }
 
-LRESULT CFsNotifyManager::OnCopyData(const COPYDATASTRUCT* data) noexcept {
+LRESULT CFsNotifyManager::OnCopyData(HWND sender, const COPYDATASTRUCT* data) noexcept {
     if (data == nullptr) {
         return TRUE;
     }
     if (data->dwData == VTLS_COPYDATA_CONTENT) {
-        KeepContentReply(*data);
+        KeepContentReply(sender, *data);
     } else if (data->dwData == VTLS_COPYDATA_CHANGES && data->cbData != 0) {
         // From another process: checked whole, and dropped whole if malformed.
         auto* batch = static_cast<std::uint8_t*>(data->lpData);
         if (notify::ValidateBatch(batch, data->cbData)) {
-            DeliverBatch(batch);
+            DeliverReceivedBatch(batch, data->cbData);
         }
     }
     return TRUE;
 }
 
-void CFsNotifyManager::KeepContentReply(const COPYDATASTRUCT& data) noexcept {
+void CFsNotifyManager::KeepContentReply(HWND sender, const COPYDATASTRUCT& data) noexcept {
+    // With cbData 0 the pointer may be stale and is not read.
+    const auto* reply = data.cbData == 0 ? nullptr : static_cast<const std::uint8_t*>(data.lpData);
     ScopedLock lock(m_lock);
-    if (!m_bAwaitingReply) {
-        return;  // nobody asked: dropped
+    // Taken only while a request is in flight, from the window it was sent to,
+    // whole, and about the folder asked for: anything else (a late answer to an
+    // abandoned request about another folder, a forgery) is dropped.
+    if (!m_bAwaitingReply || sender != m_requestServer || reply == nullptr ||
+        !channel::PackedCidaSize(reply, data.cbData) ||
+        !channel::ReplyNamesFolder(reply, data.cbData, m_requestFolder, m_requestFolderSize)) {
+        return;
     }
-    if (m_pReply != nullptr) {
-        CoTaskMemFree(m_pReply);
-        m_pReply = nullptr;
-        m_cbReply = 0;
-    }
-    // With cbData 0 the pointer may be stale; the copy is then empty and nothing
-    // is read. CoTaskMemAlloc(0) still gives a block to hand over.
     void* copy = CoTaskMemAlloc(data.cbData);
-    if (copy != nullptr && data.cbData != 0) {
-        std::memcpy(copy, data.lpData, data.cbData);
+    if (copy == nullptr) {
+        return;
     }
+    std::memcpy(copy, reply, data.cbData);
+    // The server answers its requests one after another, each reply sent before
+    // the request returns: the last reply before our request returned is ours,
+    // one that came earlier was the late answer to an abandoned request.
+    CoTaskMemFree(m_pReply);
     m_pReply = copy;
-    m_cbReply = copy != nullptr ? data.cbData : 0;
+    m_cbReply = data.cbData;
+}
+
+void CFsNotifyManager::DeliverReceivedBatch(std::uint8_t* batch, std::size_t size) noexcept {
+    // The message's bytes end with this handler, and a listener that lets its
+    // bound pass may go on reading: listeners read a copy.
+    DeliveryBlock* block = DeliveryBlock::Copy(batch, size, itemid::LoadU32(batch + notify::kBatchCountOffset));
+    if (block == nullptr) {
+        return;
+    }
+    if (m_deliveryDepth > 0) {
+        // A delivery under way waits on a listener and took this message meanwhile;
+        // delivering it now would overtake the records still to come of the earlier
+        // batch. It waits its turn.
+        if (!m_deferredBatches.PushBack(block)) {
+            DeliveryBlock::Release(block, HeapVector<HWND>());
+        }
+        return;
+    }
+    ++m_deliveryDepth;
+    DeliverBatch(block);
+    while (!m_deferredBatches.empty()) {
+        DeliveryBlock* next = m_deferredBatches[0];
+        m_deferredBatches.Erase(0);
+        DeliverBatch(next);
+    }
+    --m_deliveryDepth;
 }
 
 LRESULT CFsNotifyManager::OnTimer(UINT_PTR timerId) noexcept {
     if (timerId == kFlushTimerId) {
-        Flush();
+        // Killed first: a post during the flush sets it again for its own records.
         KillTimer(Handle(), kFlushTimerId);
+        // The worker never waits for another flush: other processes' batches
+        // would wait behind it.
+        Flush(FlushMode::kHandOver);
     }
     return 0;
 }

@@ -11,7 +11,9 @@
 #include "channel/window_thread.h"
 #include "frame/critical_section.h"
 #include "frame/heap_vector.h"
+#include "frame/pumping_lock.h"
 #include "frame/unique_resource.h"
+#include "notify/delivery_block.h"
 
 namespace vtls {
 
@@ -39,26 +41,45 @@ public:
     // Change records (shell-allocator memory). The queue owns a record once
     // QueueRecord returned true.
     [[nodiscard]] bool QueueRecord(std::uint8_t* record) noexcept;
-    void Flush() noexcept;
+
+    // How a flush that finds another flush under way behaves.
+    enum class FlushMode {
+        kWait,      // waits its turn (taking sent messages meanwhile) and flushes
+        kHandOver,  // leaves its records to the flush under way, which sends them next
+    };
+    // Sends every queued record, in queue order, to every process. Flushes are
+    // serialised, so the records of one thread reach each listener in the order
+    // they were posted, whichever thread or timer flushes them.
+    void Flush(FlushMode mode = FlushMode::kWait) noexcept;
     void SetFlushTimer() noexcept;
-    // Sends one record to every listener of this process.
-    void Dispatch(std::uint8_t* record) noexcept;
-    // Delivers a batch that passed validation (or this process's own).
-    void DeliverBatch(std::uint8_t* batch) noexcept;
+
+    // Listeners that let their bound pass during one delivery: skipped for the
+    // rest of it, so a hung listener costs a batch one bound.
+    struct DeliveryPass {
+        HeapVector<HWND> timedOut;
+    };
+    // Sends one record to every listener of this process; info, which the
+    // listeners receive, lives in the same delivery block as the record.
+    void Dispatch(std::uint8_t* record, VTLSCHANGEINFO& info, DeliveryPass& pass) noexcept;
+    // Delivers a batch that passed validation (or this process's own), and
+    // releases its block; null (no memory for the copy) delivers nothing.
+    void DeliverBatch(DeliveryBlock* block) noexcept;
 
     // The content of a folder, asked of the server process.
     [[nodiscard]] HRESULT GetContent(LPCITEMIDLIST folder, DWORD value, CIDA** content) noexcept;
 
 private:
-    static unsigned __stdcall WorkerThreadProc(void* self);
+    [[noreturn]] static unsigned __stdcall WorkerThreadProc(void* self);
     void RunWorker() noexcept;
 
     // WM_COPYDATA
-    //   wParam: the sending window, not examined
+    //   wParam: the sending window; for a content reply, the server's channel window
     //   lParam: COPYDATASTRUCT: a content reply or a change batch
     //   result: TRUE
-    LRESULT OnCopyData(const COPYDATASTRUCT* data) noexcept;
-    void KeepContentReply(const COPYDATASTRUCT& data) noexcept;
+    LRESULT OnCopyData(HWND sender, const COPYDATASTRUCT* data) noexcept;
+    void KeepContentReply(HWND sender, const COPYDATASTRUCT& data) noexcept;
+    // A batch from another process, on the worker thread.
+    void DeliverReceivedBatch(std::uint8_t* batch, std::size_t size) noexcept;
     // WM_TIMER
     //   wParam: timer id; 1 is the deferred flush
     //   result: 0
@@ -68,16 +89,41 @@ private:
     //   result: 0
     LRESULT OnUpdateIcons(LPITEMIDLIST folder) noexcept;
 
+    // Under m_flushLock: packs the queue into batches and sends them, one at a time.
+    void FlushQueued() noexcept;
+    // The next batch of at most one message's size, made of the first of the
+    // next `records` queued records, which are taken off the queue and counted
+    // off; null when none are left.
+    [[nodiscard]] std::uint8_t* TakeBatch(std::size_t& records) noexcept;
     void BroadcastBatch(std::uint8_t* batch) noexcept;
-    // Takes the reply under m_lock; null when none came.
-    void* TakeReply(DWORD& size) noexcept;
+
+    // The content request in flight, under m_lock.
+    void BeginRequest(HWND server, const std::uint8_t* folder, std::size_t folderSize) noexcept;
+    // Ends it; the reply kept for it, null when none was.
+    void* EndRequest(DWORD& size) noexcept;
 
     HeapVector<std::uint8_t*> m_pending;  // change records posted, not yet flushed; owned
     CriticalSection m_lock;
     HeapVector<HWND> m_listeners;  // ascending by the handle's 32-bit value
     WindowThread m_thread;         // m_hThread and m_dwThreadId
     UniqueHandle m_hRequestSemaphore;
+
+    // Serialises flushes; the thread that holds it sends every batch asked for
+    // meanwhile before it leaves.
+    PumpingLock m_flushLock;
+    volatile LONG m_flushRequested = 0;
+    DWORD m_flushOwner = 0;  // thread id of the holder, 0 when none
+
+    // Worker thread only: batches from other processes that arrived while a
+    // delivery waited on a listener, delivered after it in arrival order.
+    int m_deliveryDepth = 0;
+    HeapVector<DeliveryBlock*> m_deferredBatches;
+
+    // The content request in flight and the reply kept for it, under m_lock.
     BOOL m_bAwaitingReply = FALSE;
+    HWND m_requestServer = nullptr;
+    const std::uint8_t* m_requestFolder = nullptr;  // the caller's list, valid while in flight
+    std::size_t m_requestFolderSize = 0;
     void* m_pReply = nullptr;  // CoTaskMemAlloc
     DWORD m_cbReply = 0;
 };

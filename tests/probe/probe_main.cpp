@@ -2,6 +2,7 @@
 // what it saw, one "key value..." line each, for the tests in the parent process.
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cwchar>
 
@@ -129,6 +130,157 @@ int ExtractIcon(const wchar_t* path, int index) {
     return 0;
 }
 
+// ---- Misbehaving peers: processes that do not use the library --------------------
+
+HWND WindowArgument(const wchar_t* text) {
+    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(std::wcstoull(text, nullptr, 0)));
+}
+
+// Sends the client's notify window, for durationMs, content replies that claim to
+// come from the server's channel window and name a folder nobody asked for.
+int Forge(HWND client, HWND server, DWORD durationMs) {
+    // One child under the parent "FORG": a 6-byte item each, CIDA offsets packed.
+    const std::uint8_t cida[] = {1, 0, 0, 0,  12, 0, 0, 0,  20, 0, 0, 0,  6, 0, 'F', 'O', 'R', 'G', 0, 0,
+                                 6, 0, 'E', 'D', '!', '!', 0, 0};
+    COPYDATASTRUCT data{0x1400, sizeof(cida), const_cast<std::uint8_t*>(cida)};
+    unsigned long forged = 0;
+    unsigned long taken = 0;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < durationMs) {
+        DWORD_PTR result = 0;
+        if (SendMessageTimeoutW(client, WM_COPYDATA, reinterpret_cast<WPARAM>(server),
+                                reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, 1000, &result) != 0) {
+            ++taken;
+        }
+        ++forged;
+        Sleep(5);
+    }
+    std::printf("forged %lu\n", forged);
+    std::printf("taken %lu\n", taken);
+    return 0;
+}
+
+DWORD WINAPI StoppedWindowThread(void* parameter) {
+    auto** events = static_cast<HANDLE*>(parameter);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"vtls_probe_stopped";
+    RegisterClassW(&windowClass);
+    const HWND window = CreateWindowExW(0, L"vtls_probe_stopped", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                        GetModuleHandleW(nullptr), nullptr);
+    *reinterpret_cast<HWND*>(events[2]) = window;
+    SetEvent(events[0]);
+    // From here on this thread takes no message.
+    WaitForSingleObject(events[1], 120000);
+    DestroyWindow(window);
+    return 0;
+}
+
+// Asks the server `count` times for the root's content, naming as the reply
+// window one whose thread has stopped taking messages.
+int HungRequester(std::uint32_t count, const wchar_t* started) {
+    const vtls::UniqueHandle startedEvent(OpenEventW(EVENT_MODIFY_STATE, FALSE, started));
+    const vtls::UniqueHandle created(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const vtls::UniqueHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    HWND window = nullptr;
+    HANDLE events[3] = {created.get(), release.get(), reinterpret_cast<HANDLE>(&window)};
+    const vtls::UniqueHandle thread(CreateThread(nullptr, 0, StoppedWindowThread, events, 0, nullptr));
+    const HWND server = FindWindowW(L"Vantrel_SrvChannelWndClass", L"SrvWndName");
+    if (!startedEvent || !thread || server == nullptr || WaitForSingleObject(created.get(), 10000) != WAIT_OBJECT_0) {
+        return 1;
+    }
+    SetEvent(startedEvent.get());
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint8_t request[10] = {};
+        request[0] = static_cast<std::uint8_t>(i);
+        COPYDATASTRUCT data{0x1400, sizeof(request), request};
+        DWORD_PTR result = 0;
+        const DWORD start = GetTickCount();
+        const LRESULT sent = SendMessageTimeoutW(server, WM_COPYDATA, reinterpret_cast<WPARAM>(window),
+                                                 reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, 30000, &result);
+        std::printf("request %lu sent %d result 0x%08lX ms %lu\n", static_cast<unsigned long>(i), sent != 0 ? 1 : 0,
+                    static_cast<unsigned long>(result), GetTickCount() - start);
+    }
+    SetEvent(release.get());
+    WaitForSingleObject(thread.get(), 10000);
+    return 0;
+}
+
+// ---- Freeing the library while it holds a role ------------------------------------
+
+LONG g_accessViolations = 0;
+
+LONG CALLBACK CountAccessViolations(EXCEPTION_POINTERS* exception) {
+    if (exception->ExceptionRecord->ExceptionCode == EXCEPTION_ACCESS_VIOLATION) {
+        InterlockedIncrement(&g_accessViolations);
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// The root with no children, built without the library (it may be gone).
+HRESULT WINAPI EmptyRootContent(const void* /*parent*/, DWORD /*value*/, HGLOBAL* content) {
+    *content = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, 10);
+    if (*content == nullptr) return E_OUTOFMEMORY;
+    static_cast<std::uint8_t*>(*content)[4] = 8;  // the parent's offset; the empty list follows
+    return S_OK;
+}
+
+HRESULT TakeRole(HMODULE library, bool server) {
+    using ServerInit = HRESULT(WINAPI*)(HRESULT(WINAPI*)(const void*, DWORD, HGLOBAL*));
+    using ClientInit = HRESULT(WINAPI*)();
+    if (server) {
+        const auto init = Export<ServerInit>(library, "VtlsSrvInitialize");
+        return init != nullptr ? init(EmptyRootContent) : E_POINTER;
+    }
+    const auto init = Export<ClientInit>(library, "VtlsCliInitialize");
+    return init != nullptr ? init() : E_POINTER;
+}
+
+bool OwnWindowOf(const wchar_t* windowClass) {
+    for (HWND window = FindWindowExW(nullptr, nullptr, windowClass, nullptr); window != nullptr;
+         window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process == GetCurrentProcessId()) return true;
+    }
+    return false;
+}
+
+// Takes a role, frees the library without leaving it, lets the test talk to its
+// windows, then loads the library again twice: once while the first copy is
+// still held by its threads, once after the role was left and the copy unloaded.
+int UnloadWithRole(bool server, const wchar_t* ready, const wchar_t* go) {
+    const vtls::UniqueHandle readyEvent(OpenEventW(EVENT_MODIFY_STATE, FALSE, ready));
+    const vtls::UniqueHandle goEvent(OpenEventW(SYNCHRONIZE, FALSE, go));
+    if (!readyEvent || !goEvent) return 1;
+    AddVectoredExceptionHandler(1, CountAccessViolations);
+    HMODULE library = LoadLibraryW(L"VantrelSh.dll");
+    std::printf("first-role 0x%08lX\n", static_cast<unsigned long>(TakeRole(library, server)));
+    FreeLibrary(library);
+    std::printf("held-by-its-threads %d\n", GetModuleHandleW(L"VantrelSh.dll") != nullptr ? 1 : 0);
+    std::printf("windows-after-free %d\n", OwnWindowOf(L"Vantrel_FsNotifyWndClass") ? 1 : 0);
+    std::fflush(stdout);
+    SetEvent(readyEvent.get());
+    if (WaitForSingleObject(goEvent.get(), 60000) != WAIT_OBJECT_0) return 3;
+
+    using Terminate = void(WINAPI*)();
+    library = LoadLibraryW(L"VantrelSh.dll");
+    std::printf("second-role 0x%08lX\n", static_cast<unsigned long>(TakeRole(library, server)));
+    Export<Terminate>(library, "VtlsTerminate")();
+    FreeLibrary(library);
+    std::printf("unloaded-after-terminate %d\n", GetModuleHandleW(L"VantrelSh.dll") == nullptr ? 1 : 0);
+
+    library = LoadLibraryW(L"VantrelSh.dll");
+    std::printf("fresh-role 0x%08lX\n", static_cast<unsigned long>(TakeRole(library, server)));
+    std::printf("fresh-windows %d\n", OwnWindowOf(L"Vantrel_FsNotifyWndClass") ? 1 : 0);
+    Export<Terminate>(library, "VtlsTerminate")();
+    FreeLibrary(library);
+    std::printf("unloaded-at-end %d\n", GetModuleHandleW(L"VantrelSh.dll") == nullptr ? 1 : 0);
+    std::printf("access-violations %ld\n", g_accessViolations);
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -148,8 +300,18 @@ int wmain(int argc, wchar_t** argv) {
     if (argc >= 4 && std::wcscmp(argv[1], L"extract-icon") == 0) {
         return ExtractIcon(argv[2], _wtoi(argv[3]));
     }
+    if (argc >= 5 && std::wcscmp(argv[1], L"forge") == 0) {
+        return Forge(WindowArgument(argv[2]), WindowArgument(argv[3]), static_cast<DWORD>(_wtoi(argv[4])));
+    }
+    if (argc >= 4 && std::wcscmp(argv[1], L"hung-requester") == 0) {
+        return HungRequester(static_cast<std::uint32_t>(_wtoi(argv[2])), argv[3]);
+    }
+    if (argc >= 5 && std::wcscmp(argv[1], L"unload-role") == 0) {
+        return UnloadWithRole(std::wcscmp(argv[2], L"server") == 0, argv[3], argv[4]);
+    }
     std::fprintf(stderr,
                  "usage: vtls_probe load-report [--preload-shell] | clipboard-ids | load-unload N [dll] | "
-                 "icon-metrics | extract-icon <module> <index>\n");
+                 "icon-metrics | extract-icon <module> <index> | forge <client-window> <server-window> <ms> | "
+                 "hung-requester <count> <started-event> | unload-role client|server <ready-event> <go-event>\n");
     return 2;
 }

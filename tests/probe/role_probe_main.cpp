@@ -1,6 +1,7 @@
 // vtls_role_probe: takes a role of the library in a process of its own, on
 // command from a test, and reports what it saw when told to leave.
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -22,10 +23,15 @@ namespace {
 // ---- Roles --------------------------------------------------------------------
 
 // How the server's content callback answers; chosen on the command line.
-enum class Answer { kEcho, kRefuse, kFail, kNull, kMalformed, kSized, kSlow };
+enum class Answer { kEcho, kRefuse, kFail, kNull, kMalformed, kSized, kSlow, kSlowRefuse, kHang, kLate };
 Answer g_answer = Answer::kEcho;
 LONG g_calls = 0;
 LONG g_rootCalls = 0;
+// The quit event: a callback that hangs ends when the test lets the role go.
+HANDLE g_quit = nullptr;
+
+// Waits for the quit event or ms, whichever comes first.
+void Hang(DWORD ms) { WaitForSingleObject(g_quit, ms); }
 
 // A one-item child named "child<value>", so the test can build the same answer.
 HGLOBAL EchoAnswer(LPCITEMIDLIST parent, DWORD value) {
@@ -82,6 +88,16 @@ HRESULT WINAPI ContentCallback(LPCITEMIDLIST parent, DWORD value, HGLOBAL* conte
             Sleep(1500);
             *content = EchoAnswer(parent, value);
             return *content ? S_OK : E_OUTOFMEMORY;
+        case Answer::kSlowRefuse: Sleep(1500); return S_FALSE;
+        case Answer::kHang: Hang(60000); return S_FALSE;
+        case Answer::kLate:
+            // 1: answered just after the requester gave up; 3: refused; 5: within
+            // the bound but slow; anything else at once.
+            if (value == 3) return S_FALSE;
+            if (value == 1) Hang(VTLS_CONTENT_TIMEOUT_MS + 400);
+            if (value == 5) Sleep(1500);
+            *content = EchoAnswer(parent, value);
+            return *content ? S_OK : E_OUTOFMEMORY;
     }
     return E_UNEXPECTED;
 }
@@ -92,7 +108,8 @@ std::optional<Answer> ParseAnswer(const wchar_t* text) {
         Answer answer;
     } answers[] = {{L"echo", Answer::kEcho}, {L"refuse", Answer::kRefuse}, {L"fail", Answer::kFail},
                    {L"null", Answer::kNull}, {L"malformed", Answer::kMalformed}, {L"sized", Answer::kSized},
-                   {L"slow", Answer::kSlow}};
+                   {L"slow", Answer::kSlow}, {L"slow-refuse", Answer::kSlowRefuse}, {L"hang", Answer::kHang},
+                   {L"late", Answer::kLate}};
     for (const auto& entry : answers) {
         if (std::wcscmp(text, entry.name) == 0) return entry.answer;
     }
@@ -121,31 +138,70 @@ std::size_t ListBytes(LPCITEMIDLIST list) {
 
 std::vector<HWND> g_listeners;
 std::vector<std::string> g_events;  // in arrival order
+CRITICAL_SECTION g_eventsLock;      // listeners of other threads add to g_events too
 
-// "stall" mode: the listener stops inside its g_stallAt-th event (1-based), after
-// signalling g_stalled, so the delivery that brought it never returns.
-std::size_t g_stallAt = 0;
-HANDLE g_stalled = nullptr;
+std::string EventLine(const char* kind, std::size_t index, const VTLSCHANGEINFO* info) {
+    return std::string(kind) + " " + std::to_string(index) + " " + std::to_string(info->event) + " " +
+           Hex(info->list1, ListBytes(info->list1)) + " " + Hex(info->list2, ListBytes(info->list2)) + " " +
+           Hex(info->extra, info->cbExtra);
+}
+
+void AddEvent(std::string line) {
+    EnterCriticalSection(&g_eventsLock);
+    g_events.push_back(std::move(line));
+    LeaveCriticalSection(&g_eventsLock);
+}
 
 LRESULT CALLBACK ListenerProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_VTLS_FSNOTIFY) {
-        if (g_stallAt != 0 && g_events.size() + 1 == g_stallAt) {
-            SetEvent(g_stalled);
-            Sleep(60000);  // the test kills the process long before this ends
-        }
-        const auto* info = reinterpret_cast<const VTLSCHANGEINFO*>(lParam);
         std::size_t index = 0;
         while (index < g_listeners.size() && g_listeners[index] != window) ++index;
-        g_events.push_back("event " + std::to_string(index) + " " + std::to_string(info->event) + " " +
-                           Hex(info->list1, ListBytes(info->list1)) + " " + Hex(info->list2, ListBytes(info->list2)) +
-                           " " + Hex(info->extra, info->cbExtra));
+        AddEvent(EventLine("event", index, reinterpret_cast<const VTLSCHANGEINFO*>(lParam)));
         return 0;
     }
     if (message == WM_VTLS_FSNOTIFY_PRIVATE) {
-        g_events.push_back("private");
+        AddEvent("private");
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// "stall" mode: one more listener, on a thread of its own, stops inside its
+// g_stallAt-th event (1-based) after signalling g_stalled, until g_release is
+// signalled; it signals g_resumed as it returns. Its events are "hung-event" lines.
+std::size_t g_stallAt = 0;
+std::size_t g_stallSeen = 0;
+HANDLE g_stalled = nullptr;
+HANDLE g_release = nullptr;
+HANDLE g_resumed = nullptr;
+
+LRESULT CALLBACK StallingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_VTLS_FSNOTIFY) {
+        const bool stall = ++g_stallSeen == g_stallAt;
+        if (stall) {
+            SetEvent(g_stalled);
+            WaitForSingleObject(g_release, 60000);
+        }
+        AddEvent(EventLine("hung-event", 0, reinterpret_cast<const VTLSCHANGEINFO*>(lParam)));
+        if (stall) SetEvent(g_resumed);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+DWORD WINAPI StallingThread(void* registered) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = StallingProcedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"vtls_probe_stalling";
+    RegisterClassW(&windowClass);
+    const HWND window = CreateWindowExW(0, L"vtls_probe_stalling", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                        GetModuleHandleW(nullptr), nullptr);
+    std::printf("register-stalling 0x%08lX\n", static_cast<unsigned long>(VtlsSHChangeNotifyRegister(window)));
+    SetEvent(static_cast<HANDLE>(registered));
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+    return 0;
 }
 
 void CreateListeners(int count) {
@@ -195,13 +251,21 @@ int HoldRole(bool server, const wchar_t* ready, const wchar_t* quit, int listene
     if (!readyEvent || !quitEvent || FAILED(hr)) {
         return 1;
     }
+    g_quit = quitEvent.get();
     CreateListeners(listeners);
+    if (g_stallAt != 0) {
+        const vtls::UniqueHandle registered(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        const vtls::UniqueHandle thread(CreateThread(nullptr, 0, StallingThread, registered.get(), 0, nullptr));
+        if (!thread || WaitForSingleObject(registered.get(), 10000) != WAIT_OBJECT_0) return 1;
+    }
     SetEvent(readyEvent.get());
     const DWORD waited = WaitPumping(quitEvent.get(), 120000);
     for (const HWND window : g_listeners) VtlsSHChangeNotifyRevoke(window);
     VtlsTerminate();
+    EnterCriticalSection(&g_eventsLock);
     for (const std::string& line : g_events) std::printf("%s\n", line.c_str());
     std::printf("events %zu\n", g_events.size());
+    LeaveCriticalSection(&g_eventsLock);
     std::printf("quit-signalled %d\n", waited == WAIT_OBJECT_0 ? 1 : 0);
     std::printf("calls %ld\n", g_calls);
     std::printf("root-calls %ld\n", g_rootCalls);
@@ -276,6 +340,152 @@ int Post(const wchar_t* ready, const wchar_t* go, std::uint32_t poster, std::uin
     std::printf("posted %lu\n", static_cast<unsigned long>(count));
     std::printf("batches %lu\n", static_cast<unsigned long>(batches));
     std::printf("elapsed-ms %lu\n", static_cast<unsigned long>(GetTickCount() - start));
+    return 0;
+}
+
+// ---- A storm of deferred changes ---------------------------------------------------
+
+SIZE_T PagefileUsage(bool peak) {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof(counters);
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters))) return 0;
+    return peak ? counters.PeakPagefileUsage : counters.PagefileUsage;
+}
+
+// Queues `count` changes without a flush, then flushes them all at once: far
+// more than one message carries. Reports the bytes queued and what the process's
+// memory grew by at its peak.
+int Storm(const wchar_t* ready, const wchar_t* go, std::uint32_t poster, std::uint32_t count) {
+    const vtls::UniqueHandle readyEvent(OpenEventW(EVENT_MODIFY_STATE, FALSE, ready));
+    const vtls::UniqueHandle goEvent(OpenEventW(SYNCHRONIZE, FALSE, go));
+    if (!readyEvent || !goEvent) return 1;
+    // The lists and extra bytes are made before the baseline is taken.
+    std::vector<std::vector<std::uint8_t>> lists, extras;
+    std::size_t queued = 0;
+    for (std::uint32_t sequence = 0; sequence < count; ++sequence) {
+        lists.push_back(EventList(poster, sequence));
+        extras.push_back(EventExtra(poster, sequence));
+        queued += vtls::notify::kRecordHeaderSize + lists.back().size() + extras.back().size();
+    }
+    SetEvent(readyEvent.get());
+    if (WaitForSingleObject(goEvent.get(), 60000) != WAIT_OBJECT_0) return 3;
+    const SIZE_T baseline = PagefileUsage(false);
+    const LONG event = poster % 2 == 0 ? SHCNE_UPDATEITEM : SHCNE_ATTRIBUTES;
+    for (std::uint32_t sequence = 0; sequence < count; ++sequence) {
+        const auto& extra = extras[sequence];
+        SHChangeNotify2(event, 0, reinterpret_cast<LPCITEMIDLIST>(lists[sequence].data()), nullptr,
+                        extra.empty() ? nullptr : extra.data(), static_cast<UINT>(extra.size()));
+    }
+    const DWORD start = GetTickCount();
+    SHChangeNotify2(0, VTLS_SHCNF_FLUSH, nullptr, nullptr, nullptr, 0);
+    std::printf("flush-ms %lu\n", GetTickCount() - start);
+    std::printf("posted %lu\n", static_cast<unsigned long>(count));
+    std::printf("queued-bytes %zu\n", queued);
+    std::printf("peak-pagefile-growth %lld\n",
+                static_cast<long long>(PagefileUsage(true)) - static_cast<long long>(baseline));
+    return 0;
+}
+
+// ---- Several threads of one process --------------------------------------------
+
+struct ThreadPoster {
+    HANDLE go;
+    std::uint32_t id;
+    std::uint32_t count;
+};
+
+// Posts its events with a mix of flags: most wait in the queue, every fifth is
+// flushed at once, every fifth asks for the timer; a last flush sends the rest.
+DWORD WINAPI PostingThread(void* parameter) {
+    const auto* poster = static_cast<const ThreadPoster*>(parameter);
+    if (WaitForSingleObject(poster->go, 60000) != WAIT_OBJECT_0) return 1;
+    const LONG event = poster->id % 2 == 0 ? SHCNE_UPDATEITEM : SHCNE_ATTRIBUTES;
+    for (std::uint32_t sequence = 0; sequence < poster->count; ++sequence) {
+        const std::vector<std::uint8_t> list = EventList(poster->id, sequence);
+        const std::vector<std::uint8_t> extra = EventExtra(poster->id, sequence);
+        const UINT flags = sequence % 5 == 4 ? VTLS_SHCNF_FLUSH : sequence % 5 == 2 ? VTLS_SHCNF_FLUSHNOWAIT : 0;
+        SHChangeNotify2(event, flags, reinterpret_cast<LPCITEMIDLIST>(list.data()), nullptr,
+                        extra.empty() ? nullptr : extra.data(), static_cast<UINT>(extra.size()));
+    }
+    SHChangeNotify2(0, VTLS_SHCNF_FLUSH, nullptr, nullptr, nullptr, 0);
+    return 0;
+}
+
+volatile LONG g_postersRunning = 0;
+
+// Registers and revokes windows of its own while the posters post.
+DWORD WINAPI RegistrationChurn(void* /*unused*/) {
+    LONG rounds = 0;
+    while (InterlockedCompareExchange(&g_postersRunning, 0, 0) != 0) {
+        const HWND window = CreateWindowExW(0, L"vtls_probe_listener", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                            GetModuleHandleW(nullptr), nullptr);
+        VtlsSHChangeNotifyRegister(window);
+        MSG message;
+        for (int i = 0; i < 20; ++i) {
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+            Sleep(0);
+        }
+        VtlsSHChangeNotifyRevoke(window);
+        DestroyWindow(window);
+        ++rounds;
+    }
+    return static_cast<DWORD>(rounds);
+}
+
+// Client role with one listener on the main thread; `threads` threads post
+// `count` events each (poster ids first, first + 1, ...) while two more register
+// and revoke windows. Reports once every poster has returned from its last flush.
+int PostFromThreads(const wchar_t* ready, const wchar_t* go, const wchar_t* /*unused*/, std::uint32_t first,
+                    std::uint32_t threads, std::uint32_t count) {
+    const vtls::UniqueHandle readyEvent(OpenEventW(EVENT_MODIFY_STATE, FALSE, ready));
+    const vtls::UniqueHandle goEvent(OpenEventW(SYNCHRONIZE, FALSE, go));
+    if (!readyEvent || !goEvent || VtlsCliInitialize() != S_OK) return 1;
+    CreateListeners(1);
+    std::vector<ThreadPoster> posters;
+    for (std::uint32_t t = 0; t < threads; ++t) posters.push_back({goEvent.get(), first + t, count});
+    InterlockedExchange(&g_postersRunning, 1);
+    std::vector<vtls::UniqueHandle> running;
+    for (ThreadPoster& poster : posters) running.emplace_back(CreateThread(nullptr, 0, PostingThread, &poster, 0, nullptr));
+    vtls::UniqueHandle churn[2] = {vtls::UniqueHandle(CreateThread(nullptr, 0, RegistrationChurn, nullptr, 0, nullptr)),
+                                   vtls::UniqueHandle(CreateThread(nullptr, 0, RegistrationChurn, nullptr, 0, nullptr))};
+    SetEvent(readyEvent.get());
+    bool finished = true;
+    for (const auto& thread : running) {
+        finished = finished && thread && WaitPumping(thread.get(), 120000) == WAIT_OBJECT_0;
+    }
+    InterlockedExchange(&g_postersRunning, 0);
+    DWORD rounds = 0;
+    for (const auto& thread : churn) {
+        DWORD exitCode = 0;
+        if (thread && WaitPumping(thread.get(), 10000) == WAIT_OBJECT_0 && GetExitCodeThread(thread.get(), &exitCode)) {
+            rounds += exitCode;
+        }
+    }
+    VtlsSHChangeNotifyRevoke(g_listeners[0]);
+    VtlsTerminate();
+    EnterCriticalSection(&g_eventsLock);
+    for (const std::string& line : g_events) std::printf("%s\n", line.c_str());
+    std::printf("events %zu\n", g_events.size());
+    LeaveCriticalSection(&g_eventsLock);
+    std::printf("posters-finished %d\n", finished ? 1 : 0);
+    std::printf("registration-rounds %lu\n", static_cast<unsigned long>(rounds));
+    return 0;
+}
+
+// Takes and leaves the client role `cycles` times, as fast as it can.
+int ChurnClientRole(const wchar_t* ready, const wchar_t* go, std::uint32_t cycles) {
+    const vtls::UniqueHandle readyEvent(OpenEventW(EVENT_MODIFY_STATE, FALSE, ready));
+    const vtls::UniqueHandle goEvent(OpenEventW(SYNCHRONIZE, FALSE, go));
+    if (!readyEvent || !goEvent) return 1;
+    SetEvent(readyEvent.get());
+    if (WaitForSingleObject(goEvent.get(), 60000) != WAIT_OBJECT_0) return 3;
+    std::uint32_t failures = 0;
+    for (std::uint32_t i = 0; i < cycles; ++i) {
+        if (VtlsCliInitialize() != S_OK) ++failures;
+        VtlsTerminate();
+    }
+    std::printf("cycles %lu\n", static_cast<unsigned long>(cycles));
+    std::printf("failures %lu\n", static_cast<unsigned long>(failures));
     return 0;
 }
 
@@ -604,6 +814,7 @@ int Hostile(const wchar_t* targetClass, const wchar_t* targetName, std::uint32_t
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    InitializeCriticalSection(&g_eventsLock);
     if (argc >= 5 && std::wcscmp(argv[1], L"server") == 0) {
         const auto answer = ParseAnswer(argv[4]);
         if (!answer) return 2;
@@ -614,11 +825,24 @@ int wmain(int argc, wchar_t** argv) {
         return HoldRole(false, argv[2], argv[3], argc >= 5 ? _wtoi(argv[4]) : 0);
     }
     const auto number = [](const wchar_t* text) { return static_cast<std::uint32_t>(std::wcstoul(text, nullptr, 10)); };
-    if (argc >= 6 && std::wcscmp(argv[1], L"stall") == 0) {
+    if (argc >= 9 && std::wcscmp(argv[1], L"stall") == 0) {
         const vtls::UniqueHandle stalled(OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[4]));
+        const vtls::UniqueHandle release(OpenEventW(SYNCHRONIZE, FALSE, argv[5]));
+        const vtls::UniqueHandle resumed(OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[6]));
         g_stalled = stalled.get();
-        g_stallAt = number(argv[5]);
-        return stalled ? HoldRole(false, argv[2], argv[3], 1) : 1;
+        g_release = release.get();
+        g_resumed = resumed.get();
+        g_stallAt = number(argv[7]);
+        return stalled && release && resumed && g_stallAt != 0 ? HoldRole(false, argv[2], argv[3], _wtoi(argv[8])) : 1;
+    }
+    if (argc >= 8 && std::wcscmp(argv[1], L"threads") == 0) {
+        return PostFromThreads(argv[2], argv[3], argv[4], number(argv[5]), number(argv[6]), number(argv[7]));
+    }
+    if (argc >= 6 && std::wcscmp(argv[1], L"storm") == 0) {
+        return Storm(argv[2], argv[3], number(argv[4]), number(argv[5]));
+    }
+    if (argc >= 5 && std::wcscmp(argv[1], L"churn") == 0) {
+        return ChurnClientRole(argv[2], argv[3], number(argv[4]));
     }
     if (argc >= 7 && std::wcscmp(argv[1], L"post") == 0) {
         return Post(argv[2], argv[3], number(argv[4]), number(argv[5]), number(argv[6]));
@@ -627,9 +851,15 @@ int wmain(int argc, wchar_t** argv) {
         return Hostile(argv[2], argv[3], number(argv[4]), number(argv[5]));
     }
     std::fprintf(stderr,
-                 "usage: vtls_role_probe server <ready-event> <quit-event> echo|refuse|fail|null|malformed|sized|slow\n"
+                 "usage: vtls_role_probe server <ready-event> <quit-event> "
+                 "echo|refuse|fail|null|malformed|sized|slow|slow-refuse|hang|late\n"
                  "       vtls_role_probe client <ready-event> <quit-event> [listeners]\n"
-                 "       vtls_role_probe stall <ready-event> <quit-event> <stalled-event> <stall-at>\n"
+                 "       vtls_role_probe stall <ready-event> <quit-event> <stalled-event> <release-event> "
+                 "<resumed-event> <stall-at> <listeners>\n"
+                 "       vtls_role_probe threads <ready-event> <go-event> <quit-event> <first-poster-id> <threads> "
+                 "<count>\n"
+                 "       vtls_role_probe churn <ready-event> <go-event> <cycles>\n"
+                 "       vtls_role_probe storm <ready-event> <go-event> <poster-id> <count>\n"
                  "       vtls_role_probe post <ready-event> <go-event> <poster-id> <count> <batch>\n"
                  "       vtls_role_probe hostile <target-class> <target-name> <count> <seed>\n");
     return 2;

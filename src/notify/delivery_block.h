@@ -1,0 +1,43 @@
+// What listeners read while changes are delivered to them: a copy of a batch (or
+// of one private record) with room for each record's VTLSCHANGEINFO. A delivery
+// stops waiting for a listener after its bound, but the listener may still be
+// reading what it was given; such a block is kept until every listener that let
+// its bound pass on it has answered again (or is gone).
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "VantrelSh.h"
+#include "frame/heap_vector.h"
+
+namespace vtls {
+
+class DeliveryBlock {
+public:
+    // A copy of size bytes with room for infoCount change infos; null when
+    // memory runs out.
+    [[nodiscard]] static DeliveryBlock* Copy(const std::uint8_t* bytes, std::size_t size,
+                                             std::size_t infoCount) noexcept;
+    // Frees the block, or keeps it until each of the listeners still reading it
+    // has answered again.
+    static void Release(DeliveryBlock* block, const HeapVector<HWND>& stillReading) noexcept;
+
+    [[nodiscard]] std::uint8_t* Bytes() noexcept;
+    [[nodiscard]] std::size_t Size() const noexcept { return size_; }
+    [[nodiscard]] VTLSCHANGEINFO* Info(std::size_t index) noexcept;
+
+private:
+    friend void ReleaseKeptFor(HWND listener) noexcept;
+    DeliveryBlock() = default;
+    std::size_t infoCount_ = 0;
+    std::size_t size_ = 0;
+    LONG readers_ = 0;  // listeners it is kept for
+};
+
+// The listener answered again, or is gone: blocks kept for it alone are freed.
+void ReleaseKeptFor(HWND listener) noexcept;
+
+}  // namespace vtls
