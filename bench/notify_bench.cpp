@@ -456,6 +456,9 @@ struct Floors {
     std::vector<double> ping;
     std::vector<double> pingReceived;
     std::vector<double> localSend;
+    // The same two sends with the time limit the library puts on every send.
+    std::vector<double> boundedPing;
+    std::vector<double> boundedLocalSend;
     double ackNs = 0;
     int missedPings = 0;
 };
@@ -471,9 +474,18 @@ void MeasureFloors(HWND helper, const Slot& helperSlot, HWND local, Floors& floo
         const LONGLONG l0 = Ticks();
         SendMessageW(local, kPingMessage, 0, 0);
         const LONGLONG l1 = Ticks();
+        constexpr UINT kBounded = SMTO_NORMAL | SMTO_ABORTIFHUNG;
+        DWORD_PTR result = 0;
+        const LONGLONG b0 = Ticks();
+        SendMessageTimeoutW(helper, kPingMessage, 0, 0, kBounded, VTLS_BROADCAST_TIMEOUT_MS, &result);
+        const LONGLONG b1 = Ticks();
+        SendMessageTimeoutW(local, kPingMessage, 0, 0, kBounded, VTLS_LISTENER_TIMEOUT_MS, &result);
+        const LONGLONG b2 = Ticks();
         if (i < 0) {
             continue;
         }
+        floors.boundedPing.push_back(Micro(b1 - b0));
+        floors.boundedLocalSend.push_back(Micro(b2 - b1));
         floors.ping.push_back(Micro(p1 - p0));
         floors.pingReceived.push_back(Micro(received - p0));
         floors.localSend.push_back(Micro(l1 - l0));
@@ -933,6 +945,9 @@ int RunBench(const wchar_t* dataFolder) {
     PrintLatency("bare cross-process SendMessageW ping: send -> return", floors.ping, 0);
     PrintLatency("  send -> helper got it", floors.pingReceived, 0);
     PrintLatency("in-process cross-thread SendMessageW", floors.localSend, 0);
+    // What bounding every send costs when nobody hangs.
+    PrintLatency("bounded ping (SendMessageTimeoutW, 5 s)", floors.boundedPing, SpreadOf(floors.ping).p50);
+    PrintLatency("bounded in-process send (1 s)", floors.boundedLocalSend, SpreadOf(floors.localSend).p50);
     std::printf("%-52s %-4s %9.0f  (in every receiver, figures and floors alike)\n",
                 "receiver's acknowledgement (counter + interlocked)", "ns", floors.ackNs);
 

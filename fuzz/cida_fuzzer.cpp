@@ -17,7 +17,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto view = CidaView::Parse(block.data(), block.size());
     const auto packed = vtls::channel::PackedCidaSize(block.data(), block.size());
     if (packed.has_value() && (!view || *packed > block.size())) std::abort();
-    if (!view) return 0;
+    // As a reply: whether it names a folder is read inside the block only, and a
+    // block that names its own parent is about that folder.
+    const bool aboutRoot = vtls::channel::ReplyNamesFolder(block.data(), block.size(), nullptr, 0);
+    if (!view) {
+        if (aboutRoot) std::abort();
+        return 0;
+    }
+    if (const std::uint8_t* named = view->Parent(); named != nullptr) {
+        const std::size_t namedSize = vtls::itemid::ListSize(named);
+        if (!vtls::channel::ReplyNamesFolder(block.data(), block.size(), named, namedSize)) std::abort();
+        if (aboutRoot != (namedSize == 0)) std::abort();
+    } else if (!aboutRoot) {
+        std::abort();
+    }
 
     std::vector<const std::uint8_t*> children;
     for (std::uint32_t i = 0; i < view->Count(); ++i) {

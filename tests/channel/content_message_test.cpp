@@ -52,5 +52,39 @@ TEST(ContentMessage, PackedSizeFollowsTheLists) {
     EXPECT_EQ(PackedCidaSize(Bytes(8, 0).data(), 8), std::optional<std::size_t>(8));
 }
 
+// A reply answers a request only when its parent list is the folder asked for,
+// byte for byte; one without a parent answers only the root.
+TEST(ContentMessage, ReplyNamesOnlyTheFolderAskedFor) {
+    const Bytes host = List({test::EncodeReal(2, u"host")});
+    const Bytes other = List({test::EncodeReal(2, u"hosT")});
+    const Bytes deeper = List({test::EncodeReal(2, u"host"), test::EncodeReal(3, u"srv")});
+    const Bytes child = List({test::EncodePlaceholder(0, 0)});
+    const auto reply = [&](const std::uint8_t* parent) {
+        const std::uint8_t* children[] = {child.data()};
+        const auto size = itemid::CidaSize(parent == nullptr ? std::nullopt
+                                                             : std::optional<std::size_t>(itemid::ListSize(parent)),
+                                           1, [&](std::uint32_t) { return itemid::ListSize(child.data()); });
+        Bytes block(*size);
+        itemid::WriteCida(block.data(), parent, 1, children);
+        return block;
+    };
+    const auto names = [](const Bytes& block, const Bytes* folder) {
+        const std::size_t size = folder == nullptr ? 0 : itemid::ListSize(folder->data());
+        return ReplyNamesFolder(block.data(), block.size(), folder == nullptr ? nullptr : folder->data(), size);
+    };
+    const Bytes aboutHost = reply(host.data());
+    EXPECT_TRUE(names(aboutHost, &host));
+    EXPECT_FALSE(names(aboutHost, &other));   // same length, one byte apart
+    EXPECT_FALSE(names(aboutHost, &deeper));  // a prefix of the folder asked for
+    EXPECT_FALSE(names(reply(deeper.data()), &host));
+    EXPECT_FALSE(names(aboutHost, nullptr));
+    const Bytes empty = List({});
+    EXPECT_TRUE(names(reply(empty.data()), nullptr));
+    EXPECT_TRUE(names(reply(nullptr), nullptr));
+    EXPECT_FALSE(names(reply(nullptr), &host));
+    // Bytes that are no CIDA name nothing.
+    EXPECT_FALSE(ReplyNamesFolder(aboutHost.data(), 6, host.data(), itemid::ListSize(host.data())));
+}
+
 }  // namespace
 }  // namespace vtls::channel

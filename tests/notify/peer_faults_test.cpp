@@ -219,6 +219,27 @@ TEST(PeerFaults, AForgedReplyIsNeverTaken) {
     }
 }
 
+// A window in the server channel's place that does not use the library, and
+// so checks nothing it sends: its answers are checked on arrival.
+TEST(PeerFaults, AForeignServersAnswersAreCheckedOnArrival) {
+    NamedEvent ready(L"ready"), quit(L"quit");
+    ChildProcess fake;
+    ASSERT_TRUE(fake.Start(L"vtls_probe.exe", L"fake-server " + ready.Name() + L" " + quit.Name()));
+    ASSERT_TRUE(ready.WaitSignalled());
+    ClientRole role;
+    const Answer right = Ask(0);
+    EXPECT_EQ(right.hr, S_OK) << "the stand-in is not reached";
+    EXPECT_EQ(right.reply, (Bytes{0, 0, 0, 0, 8, 0, 0, 0, 0, 0}));
+    const char* const cases[] = {"about another folder", "offsets outside the block", "no reply",
+                                 "a reply, then a refusal"};
+    for (DWORD value = 1; value <= 4; ++value) {
+        EXPECT_EQ(Ask(value).hr, E_FAIL) << cases[value - 1];
+    }
+    quit.Signal();
+    const auto lines = LinesOf(fake.Wait(10000));
+    EXPECT_EQ(lines.size(), 5u) << "every request reached the stand-in";
+}
+
 TEST(PeerFaults, ThreadsFlushingAtOnceKeepEachThreadsOrder) {
     constexpr std::uint32_t kThreads = 8;
     constexpr std::uint32_t kEvents = 300;

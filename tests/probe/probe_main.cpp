@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 
 #include "frame/unique_resource.h"
@@ -207,6 +208,60 @@ int HungRequester(std::uint32_t count, const wchar_t* started) {
     return 0;
 }
 
+// A window of the server channel's class and name that does not use the
+// library, answering each request by its value: 0 the root's content, as the
+// library would; 1 a reply about another folder; 2 a CIDA whose offsets point
+// outside it; 3 no reply at all; 4 the root's content, then a refusal. It
+// always reports success but for 4.
+LRESULT CALLBACK FakeServerProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_COPYDATA) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    if (data == nullptr || data->dwData != 0x1400 || data->cbData < 4) {
+        return 0;
+    }
+    std::uint32_t value = 0;
+    std::memcpy(&value, data->lpData, 4);
+    static const std::uint8_t root[] = {0, 0, 0, 0, 8, 0, 0, 0, 0, 0};
+    static const std::uint8_t otherFolder[] = {0, 0, 0, 0, 8, 0, 0, 0, 6, 0, 'F', 'O', 'R', 'G', 0, 0};
+    static const std::uint8_t outside[] = {1, 0, 0, 0, 0, 0, 0, 0, 0xF0, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0};
+    const std::uint8_t* reply = value == 1 ? otherFolder : value == 2 ? outside : root;
+    const DWORD size = value == 1 ? sizeof(otherFolder) : value == 2 ? sizeof(outside) : sizeof(root);
+    if (value != 3) {
+        COPYDATASTRUCT answer{0x1400, size, const_cast<std::uint8_t*>(reply)};
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(reinterpret_cast<HWND>(wParam), WM_COPYDATA, reinterpret_cast<WPARAM>(window),
+                            reinterpret_cast<LPARAM>(&answer), SMTO_NORMAL, 5000, &result);
+    }
+    std::printf("answered %lu\n", static_cast<unsigned long>(value));
+    std::fflush(stdout);
+    return value == 4 ? S_FALSE : S_OK;
+}
+
+int FakeServer(const wchar_t* ready, const wchar_t* quit) {
+    const vtls::UniqueHandle readyEvent(OpenEventW(EVENT_MODIFY_STATE, FALSE, ready));
+    const vtls::UniqueHandle quitEvent(OpenEventW(SYNCHRONIZE, FALSE, quit));
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = FakeServerProcedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"Vantrel_SrvChannelWndClass";
+    RegisterClassW(&windowClass);
+    const HWND window = CreateWindowExW(0, L"Vantrel_SrvChannelWndClass", L"SrvWndName", WS_POPUP, 0, 0, 0, 0,
+                                        nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!readyEvent || !quitEvent || window == nullptr) return 1;
+    SetEvent(readyEvent.get());
+    const HANDLE quitHandle = quitEvent.get();
+    for (;;) {
+        const DWORD woken = MsgWaitForMultipleObjects(1, &quitHandle, FALSE, 60000, QS_ALLINPUT);
+        if (woken != WAIT_OBJECT_0 + 1) break;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    }
+    DestroyWindow(window);
+    return 0;
+}
+
 // ---- Freeing the library while it holds a role ------------------------------------
 
 LONG g_accessViolations = 0;
@@ -306,12 +361,16 @@ int wmain(int argc, wchar_t** argv) {
     if (argc >= 4 && std::wcscmp(argv[1], L"hung-requester") == 0) {
         return HungRequester(static_cast<std::uint32_t>(_wtoi(argv[2])), argv[3]);
     }
+    if (argc >= 4 && std::wcscmp(argv[1], L"fake-server") == 0) {
+        return FakeServer(argv[2], argv[3]);
+    }
     if (argc >= 5 && std::wcscmp(argv[1], L"unload-role") == 0) {
         return UnloadWithRole(std::wcscmp(argv[2], L"server") == 0, argv[3], argv[4]);
     }
     std::fprintf(stderr,
                  "usage: vtls_probe load-report [--preload-shell] | clipboard-ids | load-unload N [dll] | "
                  "icon-metrics | extract-icon <module> <index> | forge <client-window> <server-window> <ms> | "
-                 "hung-requester <count> <started-event> | unload-role client|server <ready-event> <go-event>\n");
+                 "hung-requester <count> <started-event> | fake-server <ready-event> <quit-event> | "
+                 "unload-role client|server <ready-event> <go-event>\n");
     return 2;
 }
