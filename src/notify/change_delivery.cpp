@@ -71,7 +71,7 @@ bool CFsNotifyManager::QueueRecord(std::uint8_t* record) noexcept {
 
 void CFsNotifyManager::Flush(FlushMode mode) noexcept {
     InterlockedExchange(&m_flushRequested, 1);
-    if (m_flushOwner == GetCurrentThreadId()) {
+    if (__atomic_load_n(&m_flushOwner, __ATOMIC_RELAXED) == GetCurrentThreadId()) {
         // Asked from inside this thread's own flush (a listener that posts): the
         // flush under way sends it after its current batch, so nothing overtakes.
         return;
@@ -86,11 +86,11 @@ void CFsNotifyManager::Flush(FlushMode mode) noexcept {
         } else {
             m_flushLock.Enter();
         }
-        m_flushOwner = GetCurrentThreadId();
+        __atomic_store_n(&m_flushOwner, GetCurrentThreadId(), __ATOMIC_RELAXED);
         while (InterlockedExchange(&m_flushRequested, 0) != 0) {
             FlushQueued();
         }
-        m_flushOwner = 0;
+        __atomic_store_n(&m_flushOwner, static_cast<DWORD>(0), __ATOMIC_RELAXED);
         m_flushLock.Leave();
         // Asked again after the last look but before leaving: whoever asked found
         // the lock held and left it to us.

@@ -196,8 +196,11 @@ LRESULT CFsNotifyManager::OnTimer(UINT_PTR timerId) noexcept {
 
 void CFsNotifyManager::SetFlushTimer() noexcept {
     // Setting it again replaces the pending timer: posts closer than the delay
-    // apart are flushed once.
-    SetTimer(Handle(), kFlushTimerId, kFlushDelayMs, nullptr);
+    // apart are flushed once. Without a window there is nothing to aim it at (a
+    // null window would start a timer of the calling thread that never ends).
+    if (const HWND window = Handle()) {
+        SetTimer(window, kFlushTimerId, kFlushDelayMs, nullptr);
+    }
 }
 
 }  // namespace vtls

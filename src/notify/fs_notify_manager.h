@@ -112,7 +112,7 @@ private:
     // meanwhile before it leaves.
     PumpingLock m_flushLock;
     volatile LONG m_flushRequested = 0;
-    DWORD m_flushOwner = 0;  // thread id of the holder, 0 when none
+    DWORD m_flushOwner = 0;  // thread id of the holder, 0 when none; atomic accesses
 
     // Worker thread only: batches from other processes that arrived while a
     // delivery waited on a listener, delivered after it in arrival order.
