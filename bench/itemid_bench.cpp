@@ -23,9 +23,9 @@
 
 #include "VantrelSh.h"
 #include "bench_clock.h"
-#include "frame/com_ptr.h"
+#include "base/com_ptr.h"
 #include "itemid/id_lists.h"
-#include "itemid/item_layout.h"
+#include "itemid/portable/item_layout.h"
 
 namespace {
 

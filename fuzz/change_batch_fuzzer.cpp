@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "itemid/byte_order.h"
-#include "itemid/id_list.h"
-#include "notify/change_format.h"
+#include "base/portable/byte_order.h"
+#include "itemid/portable/id_list.h"
+#include "notify/portable/change_format.h"
 
 using namespace vtls::notify;
 

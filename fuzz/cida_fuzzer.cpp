@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "channel/content_message.h"
-#include "itemid/cida_layout.h"
-#include "itemid/id_list.h"
+#include "channel/portable/content_message.h"
+#include "itemid/portable/cida_layout.h"
+#include "itemid/portable/id_list.h"
 
 using vtls::itemid::CidaView;
 

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "itemid/byte_order.h"
-#include "itemid/compare_rules.h"
+#include "base/portable/byte_order.h"
+#include "itemid/portable/compare_rules.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "channel/content_message.h"
-#include "itemid/id_list.h"
+#include "channel/portable/content_message.h"
+#include "itemid/portable/id_list.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint8_t> bytes(data, data + size);  // exact size: reads beyond trip ASan

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "icons/icon_location_text.h"
+#include "icons/portable/icon_location_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;

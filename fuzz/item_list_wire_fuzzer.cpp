@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "itemid/id_list.h"
-#include "namespace/item_list_wire.h"
+#include "itemid/portable/id_list.h"
+#include "namespace/portable/item_list_wire.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint8_t> wire(data, data + size);  // exact size: reads beyond trip ASan

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "icons/metafile_dib_record.h"
+#include "icons/portable/metafile_dib_record.h"
 
 using namespace vtls::icons;
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "itemid/stream_record.h"
+#include "itemid/portable/stream_record.h"
 
 using vtls::itemid::Transfer;
 

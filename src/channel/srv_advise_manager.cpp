@@ -2,10 +2,10 @@
 
 #include <objbase.h>
 
-#include "channel/bounded_send.h"
-#include "channel/content_message.h"
+#include "base/bounded_send.h"
+#include "channel/portable/content_message.h"
 #include "channel/role_state.h"
-#include "frame/unique_resource.h"
+#include "base/unique_resource.h"
 
 namespace vtls {
 namespace {

@@ -4,9 +4,9 @@
 
 #include <windows.h>
 
-#include "channel/window_object.h"
-#include "channel/window_thread.h"
-#include "frame/critical_section.h"
+#include "base/window_object.h"
+#include "base/window_thread.h"
+#include "base/critical_section.h"
 
 namespace vtls {
 

@@ -3,8 +3,8 @@
 #include <cwchar>
 
 #include "VantrelSh.h"
-#include "frame/process_state.h"
-#include "icons/icon_group_directory.h"
+#include "icons/shell_icon_metrics.h"
+#include "icons/portable/icon_group_directory.h"
 #include "icons/icon_owners.h"
 #include "icons/extract_icon.h"
 

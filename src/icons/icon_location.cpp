@@ -5,7 +5,7 @@
 #include <initializer_list>
 
 #include "VantrelSh.h"
-#include "icons/icon_location_text.h"
+#include "icons/portable/icon_location_text.h"
 
 namespace {
 

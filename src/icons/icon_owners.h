@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "frame/unique_resource.h"
+#include "base/unique_resource.h"
 
 namespace vtls {
 

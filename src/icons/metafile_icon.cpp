@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "VantrelSh.h"
-#include "frame/process_state.h"
-#include "icons/metafile_dib_record.h"
+#include "base/module_record.h"
+#include "icons/portable/metafile_dib_record.h"
 #include "itemid/shared_block.h"
 
 namespace vtls {

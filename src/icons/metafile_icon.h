@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "frame/unique_resource.h"
+#include "base/unique_resource.h"
 #include "icons/icon_owners.h"
 
 namespace vtls {

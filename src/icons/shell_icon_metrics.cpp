@@ -4,7 +4,6 @@
 #include <cwchar>
 
 #include "VantrelSh.h"
-#include "frame/process_state.h"
 #include "icons/shell_icon_metrics.h"
 
 namespace vtls {

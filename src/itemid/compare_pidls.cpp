@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "VantrelSh.h"
-#include "itemid/compare_rules.h"
+#include "itemid/portable/compare_rules.h"
 #include "itemid/id_lists.h"
 
 namespace vtls {

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "VantrelSh.h"
-#include "itemid/cida_layout.h"
+#include "itemid/portable/cida_layout.h"
 #include "itemid/id_lists.h"
 #include "itemid/shared_block.h"
 

@@ -4,7 +4,7 @@
 
 #include "VantrelSh.h"
 #include "itemid/id_lists.h"
-#include "itemid/item_builder.h"
+#include "itemid/portable/item_builder.h"
 
 namespace vtls {
 namespace {

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "VantrelSh.h"
-#include "itemid/id_list.h"
-#include "itemid/item_layout.h"
+#include "itemid/portable/id_list.h"
+#include "itemid/portable/item_layout.h"
 
 namespace vtls {
 

@@ -3,7 +3,7 @@
 #include "itemid/shell_allocator.h"
 
 #include "VantrelSh.h"
-#include "frame/com_ptr.h"
+#include "base/com_ptr.h"
 
 extern "C" void* WINAPI VtlsSHAlloc(ULONG bytes) {
     vtls::ComPtr<IMalloc> allocator;

@@ -1,7 +1,7 @@
 // ILStgWrite and ILStgRead: an item identifier list behind the "v8GE" marker in a stream.
 #include "VantrelSh.h"
 #include "itemid/id_lists.h"
-#include "itemid/stream_record.h"
+#include "itemid/portable/stream_record.h"
 
 extern "C" HRESULT WINAPI ILStgWrite(IStream* stream, LPCITEMIDLIST list) {
     if (stream == nullptr) {

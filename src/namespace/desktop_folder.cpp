@@ -3,9 +3,9 @@
 #include "namespace/desktop_folder.h"
 
 #include "VantrelSh.h"
-#include "itemid/compare_rules.h"
+#include "itemid/portable/compare_rules.h"
 #include "itemid/id_lists.h"
-#include "namespace/root_item.h"
+#include "namespace/portable/root_item.h"
 
 namespace vtls {
 

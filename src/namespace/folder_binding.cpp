@@ -2,11 +2,11 @@
 // names, and on through the extension's own items.
 #include <cstring>
 
-#include "frame/com_ptr.h"
-#include "itemid/byte_order.h"
+#include "base/com_ptr.h"
+#include "base/portable/byte_order.h"
 #include "itemid/id_lists.h"
 #include "namespace/desktop_folder.h"
-#include "namespace/root_item.h"
+#include "namespace/portable/root_item.h"
 
 namespace vtls {
 namespace {

@@ -1,7 +1,7 @@
 // VtlsGetSpecialFolderLocation: the namespace root's list, parsed by the desktop
 // folder from "::{class id}" as the shell would parse it.
 #include "VantrelSh.h"
-#include "frame/com_ptr.h"
+#include "base/com_ptr.h"
 
 namespace {
 

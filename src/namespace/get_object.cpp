@@ -1,7 +1,7 @@
 // VtlsGetObject: objects for item identifier lists from the local server, which
 // runs in a process of its own.
 #include "VantrelSh.h"
-#include "frame/com_ptr.h"
+#include "base/com_ptr.h"
 #include "namespace/sibling_ui.h"
 
 extern "C" HRESULT WINAPI VtlsGetObject(LPCITEMIDLIST list, REFIID riid, void** object) {

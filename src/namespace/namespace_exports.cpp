@@ -4,7 +4,7 @@
 
 #include "VantrelSh.h"
 #include "namespace/desktop_folder.h"
-#include "namespace/root_item.h"
+#include "namespace/portable/root_item.h"
 
 extern "C" HRESULT WINAPI GetDesktopFolderInstance(IShellFolder** folder) {
     *folder = &vtls::g_DesktopFolder;

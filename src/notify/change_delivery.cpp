@@ -4,11 +4,11 @@
 #include <cstring>
 
 #include "VantrelSh.h"
-#include "itemid/byte_order.h"
-#include "channel/bounded_send.h"
+#include "base/portable/byte_order.h"
+#include "base/bounded_send.h"
 #include "channel/role_state.h"
 #include "itemid/id_lists.h"
-#include "notify/change_format.h"
+#include "notify/portable/change_format.h"
 #include "notify/fs_notify_manager.h"
 #include "notify/notify_window_walk.h"
 

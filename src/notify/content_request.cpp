@@ -3,8 +3,8 @@
 #include <utility>
 
 #include "VantrelSh.h"
-#include "channel/bounded_send.h"
-#include "channel/content_message.h"
+#include "base/bounded_send.h"
+#include "channel/portable/content_message.h"
 #include "itemid/id_lists.h"
 #include "notify/fs_notify_manager.h"
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "frame/critical_section.h"
+#include "base/critical_section.h"
 
 namespace vtls {
 namespace {

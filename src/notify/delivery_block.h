@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "VantrelSh.h"
-#include "frame/heap_vector.h"
+#include "base/heap_vector.h"
 
 namespace vtls {
 

@@ -5,11 +5,11 @@
 #include <cstring>
 
 #include "VantrelSh.h"
-#include "channel/content_message.h"
+#include "channel/portable/content_message.h"
 #include "channel/role_state.h"
-#include "itemid/byte_order.h"
+#include "base/portable/byte_order.h"
 #include "itemid/shell_allocator.h"
-#include "notify/change_format.h"
+#include "notify/portable/change_format.h"
 
 namespace vtls {
 namespace {

@@ -7,12 +7,12 @@
 
 #include <cstdint>
 
-#include "channel/window_object.h"
-#include "channel/window_thread.h"
-#include "frame/critical_section.h"
-#include "frame/heap_vector.h"
-#include "frame/pumping_lock.h"
-#include "frame/unique_resource.h"
+#include "base/window_object.h"
+#include "base/window_thread.h"
+#include "base/critical_section.h"
+#include "base/heap_vector.h"
+#include "base/pumping_lock.h"
+#include "base/unique_resource.h"
 #include "notify/delivery_block.h"
 
 namespace vtls {

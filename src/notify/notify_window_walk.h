@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "frame/heap_vector.h"
+#include "base/heap_vector.h"
 
 namespace vtls {
 

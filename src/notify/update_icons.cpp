@@ -5,7 +5,7 @@
 #include "VantrelSh.h"
 // After <windows.h>, which VantrelSh.h brings in.
 #include <shellapi.h>
-#include "frame/process_state.h"
+#include "notify/update_icons.h"
 #include "itemid/id_lists.h"
 #include "notify/fs_notify_manager.h"
 

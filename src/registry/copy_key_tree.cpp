@@ -1,9 +1,9 @@
 #include "registry/copy_key_tree.h"
 
 #include "VantrelSh.h"
-#include "frame/unique_resource.h"
+#include "base/unique_resource.h"
 #include "registry/new_key.h"
-#include "registry/reg_result.h"
+#include "registry/portable/reg_result.h"
 
 namespace vtls::registry {
 namespace {

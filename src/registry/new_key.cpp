@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "frame/unique_resource.h"
+#include "base/unique_resource.h"
 
 namespace vtls::registry {
 namespace {

@@ -1,6 +1,6 @@
 // VtlsRegConnectRegistry: the same root keys, local or on another machine.
 #include "VantrelSh.h"
-#include "registry/reg_result.h"
+#include "registry/portable/reg_result.h"
 
 extern "C" HRESULT WINAPI VtlsRegConnectRegistry(LPCWSTR machine, HKEY root, HKEY* out) {
     if (machine == nullptr || machine[0] == L'\0') {

@@ -1,6 +1,6 @@
 // VtlsRegCopyKey: a whole key tree duplicated under a new name beside it.
 #include "VantrelSh.h"
-#include "frame/unique_resource.h"
+#include "base/unique_resource.h"
 #include "registry/copy_key_tree.h"
 
 extern "C" HRESULT WINAPI VtlsRegCopyKey(HKEY parent, LPCWSTR source, LPCWSTR destination, HKEY* out) {

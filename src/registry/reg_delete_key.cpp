@@ -1,7 +1,7 @@
 // VtlsRegDeleteKey: a key with everything below it, as much as can be deleted.
 #include "VantrelSh.h"
-#include "frame/unique_resource.h"
-#include "registry/reg_result.h"
+#include "base/unique_resource.h"
+#include "registry/portable/reg_result.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "VantrelSh.h"
-#include "registry/reg_result.h"
+#include "registry/portable/reg_result.h"
 
 extern "C" HRESULT WINAPI VtlsRegEnumKey(HKEY key, DWORD index, LPWSTR name, DWORD capacity, GUID* keyClass) {
     if (keyClass != nullptr) {

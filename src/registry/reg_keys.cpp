@@ -3,7 +3,7 @@
 
 #include "VantrelSh.h"
 #include "registry/new_key.h"
-#include "registry/reg_result.h"
+#include "registry/portable/reg_result.h"
 
 using vtls::registry::HResultFromRegError;
 

@@ -1,7 +1,7 @@
 // VtlsRegOpenStream, VtlsRegSaveStream: a stream's bytes kept as one REG_BINARY
 // value, exactly, with no header of their own.
 #include "VantrelSh.h"
-#include "frame/unique_resource.h"
+#include "base/unique_resource.h"
 
 namespace {
 

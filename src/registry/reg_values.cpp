@@ -1,7 +1,7 @@
 // VtlsRegQueryValue, VtlsRegSetValue, VtlsRegDeleteValue: values of any type;
 // writing zero bytes deletes.
 #include "VantrelSh.h"
-#include "registry/reg_result.h"
+#include "registry/portable/reg_result.h"
 
 using vtls::registry::HResultFromRegError;
 

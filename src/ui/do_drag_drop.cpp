@@ -1,7 +1,7 @@
 // Runs a whole drag with a drag image: through the system's drag-source helper
 // and the platform's drag loop, or through the older shell's own.
 #include "VantrelSh.h"
-#include "frame/com_ptr.h"
+#include "base/com_ptr.h"
 #include "ui/drag_shell.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "frame/heap_object.h"
+#include "base/heap_object.h"
 
 namespace vtls::ui {
 

@@ -8,7 +8,7 @@
 
 #include <atomic>
 
-#include "frame/fault_guard.h"
+#include "base/fault_guard.h"
 
 namespace vtls::ui {
 

@@ -1,6 +1,6 @@
 // Loads one submenu of a menu resource and hands it to the caller alone.
 #include "VantrelSh.h"
-#include "frame/unique_resource.h"
+#include "base/unique_resource.h"
 
 extern "C" HMENU WINAPI SHLoadSubMenu(HINSTANCE module, LPCWSTR name, INT position) {
     const vtls::UniqueMenu loaded(LoadMenuW(module, name));

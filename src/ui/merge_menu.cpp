@@ -1,9 +1,9 @@
 // Copies the items of one menu into another, command ids shifted into the
 // caller's range, with separators kept tidy at the seams.
 #include "VantrelSh.h"
-#include "frame/unique_resource.h"
+#include "base/unique_resource.h"
 #include "ui/menu_items.h"
-#include "ui/menu_merge_rules.h"
+#include "ui/portable/menu_merge_rules.h"
 
 namespace {
 

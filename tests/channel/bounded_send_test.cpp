@@ -1,13 +1,13 @@
 // Sends to a window whose thread stops taking messages: one full bound, then a
 // short question until the window answers again.
-#include "channel/bounded_send.h"
+#include "base/bounded_send.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
 #include "VantrelSh.h"
-#include "frame/unique_resource.h"
+#include "base/unique_resource.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "channel/content_message.h"
+#include "channel/portable/content_message.h"
 
 #include <gtest/gtest.h>
 
-#include "itemid/cida_layout.h"
-#include "itemid/id_list.h"
+#include "itemid/portable/cida_layout.h"
+#include "itemid/portable/id_list.h"
 #include "list_bytes.h"
 
 namespace vtls::channel {

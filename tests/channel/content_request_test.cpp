@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "VantrelSh.h"
-#include "channel/content_message.h"
+#include "channel/portable/content_message.h"
 #include "echo_answer.h"
-#include "itemid/id_list.h"
+#include "itemid/portable/id_list.h"
 #include "list_bytes.h"
 #include "role_process.h"
 

@@ -1,6 +1,6 @@
 // Guarded calls that return, that fault, and that raise and handle their own
 // exceptions.
-#include "frame/fault_guard.h"
+#include "base/fault_guard.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "frame/format_rules.h"
+#include "platform/portable/format_rules.h"
 
 #include <gtest/gtest.h>
 

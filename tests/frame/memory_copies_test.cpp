@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "VantrelSh.h"
-#include "frame/com_ptr.h"
-#include "frame/unique_resource.h"
+#include "base/com_ptr.h"
+#include "base/unique_resource.h"
 
 namespace {
 

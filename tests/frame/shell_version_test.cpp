@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "VantrelSh.h"
-#include "frame/version_rules.h"
+#include "platform/portable/version_rules.h"
 #include "support/child_process.h"
 
 namespace {

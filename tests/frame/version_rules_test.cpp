@@ -1,4 +1,4 @@
-#include "frame/version_rules.h"
+#include "platform/portable/version_rules.h"
 
 #include <gtest/gtest.h>
 

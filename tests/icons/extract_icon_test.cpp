@@ -6,7 +6,7 @@
 #include <string>
 
 #include "VantrelSh.h"
-#include "frame/process_state.h"
+#include "icons/shell_icon_metrics.h"
 #include "icons/extract_icon.h"
 #include "icons/icon_inspection.h"
 #include "icons/under_wine.h"

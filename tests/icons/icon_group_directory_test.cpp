@@ -1,4 +1,4 @@
-#include "icons/icon_group_directory.h"
+#include "icons/portable/icon_group_directory.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "icons/icon_location_text.h"
+#include "icons/portable/icon_location_text.h"
 
 #include <gtest/gtest.h>
 

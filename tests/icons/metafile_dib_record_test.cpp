@@ -1,11 +1,11 @@
-#include "icons/metafile_dib_record.h"
+#include "icons/portable/metafile_dib_record.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
 
-#include "itemid/byte_order.h"
+#include "base/portable/byte_order.h"
 
 namespace vtls::icons {
 namespace {

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "VantrelSh.h"
-#include "frame/process_state.h"
 #include "icons/shell_icon_metrics.h"
 #include "shell_icon_setting.h"
 

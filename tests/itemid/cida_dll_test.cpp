@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "VantrelSh.h"
-#include "itemid/cida_layout.h"
+#include "itemid/portable/cida_layout.h"
 #include "list_bytes.h"
 
 namespace {

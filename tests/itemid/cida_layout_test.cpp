@@ -1,8 +1,8 @@
-#include "itemid/cida_layout.h"
+#include "itemid/portable/cida_layout.h"
 
 #include <gtest/gtest.h>
 
-#include "itemid/id_list.h"
+#include "itemid/portable/id_list.h"
 #include "list_bytes.h"
 
 namespace vtls::itemid {

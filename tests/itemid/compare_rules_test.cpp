@@ -1,4 +1,4 @@
-#include "itemid/compare_rules.h"
+#include "itemid/portable/compare_rules.h"
 
 #include <gtest/gtest.h>
 

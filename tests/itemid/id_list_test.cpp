@@ -1,4 +1,4 @@
-#include "itemid/id_list.h"
+#include "itemid/portable/id_list.h"
 
 #include <gtest/gtest.h>
 

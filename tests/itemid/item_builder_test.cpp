@@ -1,8 +1,8 @@
-#include "itemid/item_builder.h"
+#include "itemid/portable/item_builder.h"
 
 #include <gtest/gtest.h>
 
-#include "itemid/id_list.h"
+#include "itemid/portable/id_list.h"
 #include "list_bytes.h"
 
 namespace vtls::itemid {

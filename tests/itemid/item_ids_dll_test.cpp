@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "VantrelSh.h"
-#include "frame/com_ptr.h"
-#include "itemid/byte_order.h"
+#include "base/com_ptr.h"
+#include "base/portable/byte_order.h"
 #include "list_bytes.h"
 
 namespace {

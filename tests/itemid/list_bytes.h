@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "itemid/byte_order.h"
-#include "itemid/item_layout.h"
+#include "base/portable/byte_order.h"
+#include "itemid/portable/item_layout.h"
 
 namespace vtls::test {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "frame/unique_resource.h"
+#include "base/unique_resource.h"
 
 namespace vtls {
 namespace {

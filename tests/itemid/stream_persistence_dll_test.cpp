@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "VantrelSh.h"
-#include "frame/com_ptr.h"
+#include "base/com_ptr.h"
 #include "list_bytes.h"
 
 namespace {

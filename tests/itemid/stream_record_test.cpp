@@ -1,4 +1,4 @@
-#include "itemid/stream_record.h"
+#include "itemid/portable/stream_record.h"
 
 #include <gtest/gtest.h>
 

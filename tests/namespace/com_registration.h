@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "frame/unique_resource.h"
+#include "base/unique_resource.h"
 #include "support/child_process.h"
 
 namespace vtls::test {

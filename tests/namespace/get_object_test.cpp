@@ -10,7 +10,7 @@
 
 #include "VantrelSh.h"
 #include "com_registration.h"
-#include "frame/com_ptr.h"
+#include "base/com_ptr.h"
 #include "namespace_lists.h"
 #include "peers/item_server_names.h"
 

@@ -10,8 +10,8 @@
 
 #include "VantrelSh.h"
 #include "com_registration.h"
-#include "frame/com_ptr.h"
-#include "frame/unique_resource.h"
+#include "base/com_ptr.h"
+#include "base/unique_resource.h"
 #include "list_bytes.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "itemid/byte_order.h"
-#include "namespace/item_list_wire.h"
+#include "base/portable/byte_order.h"
+#include "namespace/portable/item_list_wire.h"
 
 namespace {
 

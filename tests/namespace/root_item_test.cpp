@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "namespace/root_item.h"
+#include "namespace/portable/root_item.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "notify/change_format.h"
+#include "notify/portable/change_format.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include "VantrelSh.h"
 #include "../channel/role_process.h"
-#include "channel/content_message.h"
+#include "channel/portable/content_message.h"
 #include "../channel/echo_answer.h"
 #include "list_bytes.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "../channel/role_process.h"
-#include "itemid/byte_order.h"
+#include "base/portable/byte_order.h"
 
 namespace vtls::test::streams {
 

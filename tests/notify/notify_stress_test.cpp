@@ -15,9 +15,9 @@
 #include "VantrelSh.h"
 #include "../channel/echo_answer.h"
 #include "../channel/role_process.h"
-#include "channel/content_message.h"
-#include "frame/unique_resource.h"
-#include "itemid/byte_order.h"
+#include "channel/portable/content_message.h"
+#include "base/unique_resource.h"
+#include "base/portable/byte_order.h"
 #include "notify/event_streams.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "VantrelSh.h"
 #include "../channel/echo_answer.h"
 #include "../channel/role_process.h"
-#include "channel/content_message.h"
+#include "channel/portable/content_message.h"
 #include "notify/event_streams.h"
 
 namespace {

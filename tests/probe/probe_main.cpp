@@ -7,7 +7,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "frame/unique_resource.h"
+#include "base/unique_resource.h"
 #include "icons/icon_inspection.h"
 #include "support/process_resources.h"
 

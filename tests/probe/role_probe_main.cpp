@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "VantrelSh.h"
-#include "frame/unique_resource.h"
-#include "itemid/byte_order.h"
-#include "notify/change_format.h"
+#include "base/unique_resource.h"
+#include "base/portable/byte_order.h"
+#include "notify/portable/change_format.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "registry/reg_result.h"
+#include "registry/portable/reg_result.h"
 
 #include <gtest/gtest.h>
 

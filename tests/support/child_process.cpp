@@ -3,7 +3,7 @@
 #include <sstream>
 #include <vector>
 
-#include "frame/unique_resource.h"
+#include "base/unique_resource.h"
 
 namespace vtls::test {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "frame/unique_resource.h"
+#include "base/unique_resource.h"
 
 #include <map>
 #include <memory>

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "frame/unique_resource.h"
+#include "base/unique_resource.h"
 
 namespace vtls::test {
 namespace {

@@ -12,10 +12,10 @@
 #include <utility>
 #include <vector>
 
-#include "frame/unique_resource.h"
-#include "itemid/byte_order.h"
-#include "itemid/cida_layout.h"
-#include "itemid/item_layout.h"
+#include "base/unique_resource.h"
+#include "base/portable/byte_order.h"
+#include "itemid/portable/cida_layout.h"
+#include "itemid/portable/item_layout.h"
 #include "list_bytes.h"
 
 namespace vtls::tool {

@@ -5,7 +5,7 @@
 
 #include "VantrelSh.h"
 #include "drag_test_objects.h"
-#include "frame/com_ptr.h"
+#include "base/com_ptr.h"
 
 namespace {
 

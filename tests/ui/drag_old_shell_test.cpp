@@ -11,7 +11,7 @@
 
 #include "VantrelSh.h"
 #include "drag_test_objects.h"
-#include "frame/com_ptr.h"
+#include "base/com_ptr.h"
 #include "ui/drag_shell.h"
 
 // Found by argument lookup, so in POINT's own (global) namespace.

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "ui/menu_merge_rules.h"
+#include "ui/portable/menu_merge_rules.h"
 
 namespace {
 

@@ -16,12 +16,12 @@
 #include "client_support.h"
 #include "commands.h"
 #include "console.h"
-#include "frame/com_ptr.h"
-#include "frame/unique_resource.h"
-#include "itemid/byte_order.h"
-#include "itemid/cida_layout.h"
-#include "itemid/id_list.h"
-#include "itemid/item_layout.h"
+#include "base/com_ptr.h"
+#include "base/unique_resource.h"
+#include "base/portable/byte_order.h"
+#include "itemid/portable/cida_layout.h"
+#include "itemid/portable/id_list.h"
+#include "itemid/portable/item_layout.h"
 #include "sample_namespace.h"
 
 namespace vtls::tool {

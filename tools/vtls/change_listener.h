@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "frame/unique_resource.h"
+#include "base/unique_resource.h"
 
 namespace vtls::tool {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "frame/unique_resource.h"
+#include "base/unique_resource.h"
 
 namespace vtls::tool {
 

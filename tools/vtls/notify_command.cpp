@@ -18,7 +18,7 @@
 #include "client_support.h"
 #include "commands.h"
 #include "console.h"
-#include "itemid/item_layout.h"
+#include "itemid/portable/item_layout.h"
 #include "sample_namespace.h"
 
 namespace vtls::tool {

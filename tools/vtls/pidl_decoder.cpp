@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "console.h"
-#include "itemid/byte_order.h"
-#include "itemid/item_layout.h"
-#include "itemid/stream_record.h"
+#include "base/portable/byte_order.h"
+#include "itemid/portable/item_layout.h"
+#include "itemid/portable/stream_record.h"
 
 namespace vtls::tool {
 namespace {

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <utility>
 
-#include "itemid/byte_order.h"
-#include "itemid/item_layout.h"
+#include "base/portable/byte_order.h"
+#include "itemid/portable/item_layout.h"
 
 namespace vtls::tool {
 namespace {

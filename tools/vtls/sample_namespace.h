@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "VantrelSh.h"
-#include "frame/unique_resource.h"
+#include "base/unique_resource.h"
 
 namespace vtls::tool {
 

@@ -14,7 +14,7 @@
 #include "client_support.h"
 #include "commands.h"
 #include "console.h"
-#include "frame/unique_resource.h"
+#include "base/unique_resource.h"
 #include "sample_namespace.h"
 
 namespace vtls::tool {

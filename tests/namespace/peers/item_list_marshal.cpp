@@ -1,5 +1,5 @@
 // The list argument of IItemObjectFactory::CreateItemObject on the wire (see
-// namespace/item_list_wire.h). The sender walks its own list; the receiver
+// namespace/portable/item_list_wire.h). The sender walks its own list; the receiver
 // takes nothing on trust: the bytes it reads must lie inside the message.
 #include <windows.h>
 #include <rpc.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "item_object_factory.h"
-#include "namespace/item_list_wire.h"
+#include "namespace/portable/item_list_wire.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/heap_object.h"
+#include "base/heap_object.h"
 #include "test_folder_ids.h"
 
 namespace {

@@ -1,0 +1,72 @@
+#include "channel/portable/content_message.h"
+
+#include <cstring>
+
+#include "base/portable/byte_order.h"
+#include "itemid/portable/cida_layout.h"
+#include "itemid/portable/id_list.h"
+
+namespace vtls::channel {
+
+std::optional<ContentRequestView> ParseContentRequest(const std::uint8_t* data, std::size_t size) noexcept {
+    if (data == nullptr || size < kRequestListOffset + 2) {
+        return std::nullopt;
+    }
+    const std::uint8_t* list = data + kRequestListOffset;
+    const auto listSize = itemid::BoundedListSize(list, size - kRequestListOffset);
+    if (!listSize) {
+        return std::nullopt;
+    }
+    return ContentRequestView{itemid::LoadU32(data + kRequestValueOffset), *listSize == 0 ? nullptr : list};
+}
+
+void WriteContentRequest(std::uint8_t* out, std::uint32_t value, const std::uint8_t* list,
+                         std::size_t listSize) noexcept {
+    std::memset(out, 0, ContentRequestSize(listSize));
+    itemid::StoreU32(out + kRequestValueOffset, value);
+    if (listSize != 0) {
+        std::memcpy(out + kRequestListOffset, list, listSize);
+    }
+}
+
+std::optional<std::size_t> PackedCidaSize(const std::uint8_t* block, std::size_t available) noexcept {
+    const auto view = itemid::CidaView::Parse(block, available);
+    if (!view) {
+        return std::nullopt;
+    }
+    // Children may all point at one list, so the sum is checked as it grows.
+    std::size_t size = itemid::kCidaChildOffsets + 4 * static_cast<std::size_t>(view->Count());
+    const auto fits = [&](const std::uint8_t* list) {
+        // Parse showed each list terminated inside the block, so the walk is bounded.
+        const std::size_t bytes = itemid::ListSize(list) + 2;
+        if (bytes > available - size) {
+            return false;
+        }
+        size += bytes;
+        return true;
+    };
+    if (const std::uint8_t* parent = view->Parent(); parent != nullptr && !fits(parent)) {
+        return std::nullopt;
+    }
+    for (std::uint32_t i = 0; i < view->Count(); ++i) {
+        if (!fits(view->Child(i))) {
+            return std::nullopt;
+        }
+    }
+    return size;
+}
+
+bool ReplyNamesFolder(const std::uint8_t* reply, std::size_t size, const std::uint8_t* folder,
+                      std::size_t folderSize) noexcept {
+    const auto view = itemid::CidaView::Parse(reply, size);
+    if (!view) {
+        return false;
+    }
+    const std::uint8_t* parent = view->Parent();
+    if (parent == nullptr) {
+        return folderSize == 0;
+    }
+    return itemid::ListSize(parent) == folderSize && (folderSize == 0 || std::memcmp(parent, folder, folderSize) == 0);
+}
+
+}  // namespace vtls::channel

@@ -1,0 +1,119 @@
+#include "itemid/portable/compare_rules.h"
+
+#include <cstring>
+
+#include "base/portable/byte_order.h"
+#include "itemid/portable/item_layout.h"
+
+namespace vtls::itemid {
+namespace {
+
+// Types whose items are told apart by their GUID alone, and the type whose items
+// are all equal at their level.
+bool IsOrderedByGuid(std::int32_t type) noexcept {
+    return type == 9 || type == 12 || type == 18 || type == 19;
+}
+constexpr std::int32_t kTypeAlwaysEqual = 17;
+
+// One item of a validated list. Fields that would lie past the item's end read as
+// zeros, so a short item never makes the comparison read outside its list.
+class ItemView {
+public:
+    explicit ItemView(const std::uint8_t* item) noexcept : item_(item), size_(LoadU16(item)) {}
+
+    [[nodiscard]] bool HasNext() const noexcept { return LoadU16(item_ + size_) != 0; }
+    [[nodiscard]] ItemView Next() const noexcept { return ItemView(item_ + size_); }
+
+    [[nodiscard]] std::int32_t Int32At(std::size_t offset) const noexcept {
+        std::uint8_t bytes[4] = {};
+        CopyOut(offset, bytes, sizeof(bytes));
+        return LoadI32(bytes);
+    }
+
+    void CopyOut(std::size_t offset, std::uint8_t* out, std::size_t count) const noexcept {
+        if (offset < size_) {
+            const std::size_t available = size_ - offset;
+            std::memcpy(out, item_ + offset, available < count ? available : count);
+        }
+    }
+
+    [[nodiscard]] NameView Name() const noexcept {
+        NameView name{item_ + kNameOffset, 0, false};
+        if (size_ <= kNameOffset) {
+            name.chars = item_ + size_;  // empty, nothing to read
+            return name;
+        }
+        const std::size_t maxChars = (size_ - kNameOffset) / 2;
+        while (name.length < maxChars) {
+            if (LoadU16(name.chars + 2 * name.length) == 0) {
+                name.terminated = true;
+                break;
+            }
+            ++name.length;
+        }
+        return name;
+    }
+
+private:
+    const std::uint8_t* item_;
+    std::size_t size_;
+};
+
+result::Code FromOrder(int order) noexcept {
+    return order < 0 ? kSortsBefore : (order > 0 ? kSortsAfter : kSortsEqual);
+}
+
+// Orders the first items of two lists: negative, zero or positive.
+int CompareItems(const ItemView& a, const ItemView& b, NameCompare compareNames) noexcept {
+    const std::int32_t typeA = a.Int32At(kTypeOffset);
+    const std::int32_t typeB = b.Int32At(kTypeOffset);
+    if (typeA != typeB) {
+        return typeA < typeB ? -1 : 1;
+    }
+    if (typeA == kTypeAlwaysEqual) {
+        return 0;
+    }
+    if (IsOrderedByGuid(typeA)) {
+        std::uint8_t guidA[kGuidSize] = {};
+        std::uint8_t guidB[kGuidSize] = {};
+        a.CopyOut(kGuidOffset, guidA, kGuidSize);
+        b.CopyOut(kGuidOffset, guidB, kGuidSize);
+        return std::memcmp(guidA, guidB, kGuidSize);
+    }
+    return compareNames(a.Name(), b.Name());
+}
+
+}  // namespace
+
+result::Code CompareValidLists(const std::uint8_t* a, const std::uint8_t* b, NameCompare compareNames) noexcept {
+    ItemView itemA(a);
+    ItemView itemB(b);
+    for (;;) {
+        // Depth first: a list that ends here sorts before one that goes on.
+        const bool restA = itemA.HasNext();
+        const bool restB = itemB.HasNext();
+        if (restA != restB) {
+            return restA ? kSortsAfter : kSortsBefore;
+        }
+        // Kinds descend: real items first, then error and wait placeholders.
+        const std::int32_t kindA = itemA.Int32At(kKindOffset);
+        const std::int32_t kindB = itemB.Int32At(kKindOffset);
+        if (kindA != kindB) {
+            return kindA > kindB ? kSortsBefore : kSortsAfter;
+        }
+        if (kindA != static_cast<std::int32_t>(Kind::kReal)) {
+            return kSortsEqual;  // placeholders of one kind are equal, rests unseen
+        }
+        const int order = CompareItems(itemA, itemB, compareNames);
+        if (order != 0) {
+            return FromOrder(order);
+        }
+        if (!restA) {
+            return kSortsEqual;
+        }
+        itemA = itemA.Next();
+        itemB = itemB.Next();
+    }
+}
+
+}  // namespace vtls::itemid
