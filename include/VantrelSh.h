@@ -171,11 +171,9 @@ VTLSAPI HRESULT WINAPI VtlsCopyStream(_In_ IStream* source, _Outptr_result_maybe
 #define VTLS_COPYDATA_CHANGES 0x17254231
 
 /* Private messages of the library's windows; listener windows keep these free. */
-#define WM_VTLS_UPDATEICONS (WM_USER + 0x100)  /* 0x0500, notify manager window */
-#define WM_VTLS_CLOSECHANNEL (WM_USER + 0x104) /* 0x0504, server channel window */
+#define WM_VTLS_UPDATEICONS (WM_USER + 0x100) /* 0x0500, notify manager window */
 #define WM_VTLS_FSNOTIFY 0x5A45
 #define WM_VTLS_FSNOTIFY_PRIVATE 0x5A46
-#define WM_VTLS_CLOSENOTIFY 0x3972
 
 /* The most one WM_COPYDATA of the library carries, on both architectures: a
  * 32-bit receiver under WoW64 dies on a message of 1 MiB, so every pair of 32-

@@ -12,21 +12,21 @@ namespace {
 class HungWindows {
 public:
     [[nodiscard]] bool Contains(HWND window) noexcept {
-        ScopedLock lock(lock_);
+        ScopedLock lock(m_lock);
         return IndexOf(window) < kCapacity;
     }
     void Mark(HWND window) noexcept {
-        ScopedLock lock(lock_);
+        ScopedLock lock(m_lock);
         if (IndexOf(window) < kCapacity) {
             return;
         }
-        windows_[next_] = window;
-        next_ = (next_ + 1) % kCapacity;
+        m_windows[m_next] = window;
+        m_next = (m_next + 1) % kCapacity;
     }
     void Unmark(HWND window) noexcept {
-        ScopedLock lock(lock_);
+        ScopedLock lock(m_lock);
         if (const std::size_t at = IndexOf(window); at < kCapacity) {
-            windows_[at] = nullptr;
+            m_windows[at] = nullptr;
         }
     }
 
@@ -34,15 +34,15 @@ private:
     static constexpr std::size_t kCapacity = 64;
     std::size_t IndexOf(HWND window) const noexcept {
         std::size_t at = 0;
-        while (at < kCapacity && windows_[at] != window) {
+        while (at < kCapacity && m_windows[at] != window) {
             ++at;
         }
         return at;
     }
 
-    CriticalSection lock_;
-    HWND windows_[kCapacity] = {};
-    std::size_t next_ = 0;
+    CriticalSection m_lock;
+    HWND m_windows[kCapacity] = {};
+    std::size_t m_next = 0;
 };
 
 HungWindows g_hungWindows;

@@ -13,11 +13,11 @@ public:
     ComPtr() noexcept = default;
     ComPtr(const ComPtr&) = delete;
     ComPtr& operator=(const ComPtr&) = delete;
-    ComPtr(ComPtr&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
+    ComPtr(ComPtr&& other) noexcept : m_pointer(std::exchange(other.m_pointer, nullptr)) {}
     ComPtr& operator=(ComPtr&& other) noexcept {
         if (this != &other) {
             reset();
-            pointer_ = std::exchange(other.pointer_, nullptr);
+            m_pointer = std::exchange(other.m_pointer, nullptr);
         }
         return *this;
     }
@@ -26,30 +26,30 @@ public:
     // Adopts a reference the caller already holds.
     [[nodiscard]] static ComPtr Attach(Interface* pointer) noexcept {
         ComPtr owner;
-        owner.pointer_ = pointer;
+        owner.m_pointer = pointer;
         return owner;
     }
 
-    [[nodiscard]] Interface* get() const noexcept { return pointer_; }
-    Interface* operator->() const noexcept { return pointer_; }
-    explicit operator bool() const noexcept { return pointer_ != nullptr; }
+    [[nodiscard]] Interface* get() const noexcept { return m_pointer; }
+    Interface* operator->() const noexcept { return m_pointer; }
+    explicit operator bool() const noexcept { return m_pointer != nullptr; }
 
     // For out-parameters of creating functions.
     [[nodiscard]] Interface** put() noexcept {
         reset();
-        return &pointer_;
+        return &m_pointer;
     }
     // Hands the reference to the caller.
-    [[nodiscard]] Interface* detach() noexcept { return std::exchange(pointer_, nullptr); }
+    [[nodiscard]] Interface* detach() noexcept { return std::exchange(m_pointer, nullptr); }
 
     void reset() noexcept {
-        if (Interface* old = std::exchange(pointer_, nullptr)) {
+        if (Interface* old = std::exchange(m_pointer, nullptr)) {
             old->Release();
         }
     }
 
 private:
-    Interface* pointer_ = nullptr;
+    Interface* m_pointer = nullptr;
 };
 
 }  // namespace vtls

@@ -8,35 +8,35 @@ namespace vtls {
 
 class CriticalSection {
 public:
-    CriticalSection() noexcept { InitializeCriticalSectionEx(&section_, 0, CRITICAL_SECTION_NO_DEBUG_INFO); }
-    ~CriticalSection() { DeleteCriticalSection(&section_); }
+    CriticalSection() noexcept { InitializeCriticalSectionEx(&m_section, 0, CRITICAL_SECTION_NO_DEBUG_INFO); }
+    ~CriticalSection() { DeleteCriticalSection(&m_section); }
     CriticalSection(const CriticalSection&) = delete;
     CriticalSection& operator=(const CriticalSection&) = delete;
 
-    void Enter() noexcept { EnterCriticalSection(&section_); }
-    void Leave() noexcept { LeaveCriticalSection(&section_); }
+    void Enter() noexcept { EnterCriticalSection(&m_section); }
+    void Leave() noexcept { LeaveCriticalSection(&m_section); }
 
 private:
-    CRITICAL_SECTION section_;
+    CRITICAL_SECTION m_section;
 };
 
 class [[nodiscard]] ScopedLock {
 public:
-    explicit ScopedLock(CriticalSection& section) noexcept : section_(&section), raw_(nullptr) { section.Enter(); }
-    explicit ScopedLock(CRITICAL_SECTION& raw) noexcept : section_(nullptr), raw_(&raw) { EnterCriticalSection(&raw); }
+    explicit ScopedLock(CriticalSection& section) noexcept : m_section(&section), m_raw(nullptr) { section.Enter(); }
+    explicit ScopedLock(CRITICAL_SECTION& raw) noexcept : m_section(nullptr), m_raw(&raw) { EnterCriticalSection(&raw); }
     ~ScopedLock() {
-        if (section_ != nullptr) {
-            section_->Leave();
+        if (m_section != nullptr) {
+            m_section->Leave();
         } else {
-            LeaveCriticalSection(raw_);
+            LeaveCriticalSection(m_raw);
         }
     }
     ScopedLock(const ScopedLock&) = delete;
     ScopedLock& operator=(const ScopedLock&) = delete;
 
 private:
-    CriticalSection* section_;
-    CRITICAL_SECTION* raw_;
+    CriticalSection* m_section;
+    CRITICAL_SECTION* m_raw;
 };
 
 }  // namespace vtls

@@ -159,37 +159,37 @@ public:
     GuardSlot(const GuardSlot&) = delete;
     GuardSlot& operator=(const GuardSlot&) = delete;
     ~GuardSlot() {
-        if (index_ != TLS_OUT_OF_INDEXES) {
-            TlsFree(index_);
+        if (m_index != TLS_OUT_OF_INDEXES) {
+            TlsFree(m_index);
         }
     }
 
     [[nodiscard]] bool Ready() noexcept {
-        InitOnceExecuteOnce(&once_, Allocate, this, nullptr);
-        return index_ != TLS_OUT_OF_INDEXES;
+        InitOnceExecuteOnce(&m_once, Allocate, this, nullptr);
+        return m_index != TLS_OUT_OF_INDEXES;
     }
     // Must not disturb the thread's last error: the vectored handler runs in the
     // middle of other code's exceptions.
     [[nodiscard]] GuardFrame* Innermost() const noexcept {
         const DWORD lastError = GetLastError();
-        auto* frame = static_cast<GuardFrame*>(TlsGetValue(index_));
+        auto* frame = static_cast<GuardFrame*>(TlsGetValue(m_index));
         SetLastError(lastError);
         return frame;
     }
     void SetInnermost(GuardFrame* frame) const noexcept {
         const DWORD lastError = GetLastError();
-        TlsSetValue(index_, frame);
+        TlsSetValue(m_index, frame);
         SetLastError(lastError);
     }
 
 private:
     static BOOL CALLBACK Allocate(INIT_ONCE*, void* self, void**) noexcept {
-        static_cast<GuardSlot*>(self)->index_ = TlsAlloc();
+        static_cast<GuardSlot*>(self)->m_index = TlsAlloc();
         return TRUE;
     }
 
-    INIT_ONCE once_ = INIT_ONCE_STATIC_INIT;
-    DWORD index_ = TLS_OUT_OF_INDEXES;
+    INIT_ONCE m_once = INIT_ONCE_STATIC_INIT;
+    DWORD m_index = TLS_OUT_OF_INDEXES;
 };
 
 GuardSlot g_guardSlot;
@@ -279,25 +279,25 @@ public:
         if (!g_guardSlot.Ready()) {
             return;
         }
-        frame_ = &frame;
+        m_frame = &frame;
         frame.outer = g_guardSlot.Innermost();
         g_guardSlot.SetInnermost(&frame);
-        handler_ = AddVectoredExceptionHandler(0, GuardVectoredHandler);
+        m_handler = AddVectoredExceptionHandler(0, GuardVectoredHandler);
     }
     ~VectoredFallback() {
-        if (handler_ != nullptr) {
-            RemoveVectoredExceptionHandler(handler_);
+        if (m_handler != nullptr) {
+            RemoveVectoredExceptionHandler(m_handler);
         }
-        if (frame_ != nullptr) {
-            g_guardSlot.SetInnermost(frame_->outer);
+        if (m_frame != nullptr) {
+            g_guardSlot.SetInnermost(m_frame->outer);
         }
     }
     VectoredFallback(const VectoredFallback&) = delete;
     VectoredFallback& operator=(const VectoredFallback&) = delete;
 
 private:
-    GuardFrame* frame_ = nullptr;
-    void* handler_ = nullptr;
+    GuardFrame* m_frame = nullptr;
+    void* m_handler = nullptr;
 };
 
 }  // namespace

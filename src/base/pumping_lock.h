@@ -13,24 +13,24 @@ namespace vtls {
 
 class PumpingLock {
 public:
-    PumpingLock() noexcept : released_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
-        InitializeCriticalSectionEx(&section_, 0, CRITICAL_SECTION_NO_DEBUG_INFO);
+    PumpingLock() noexcept : m_released(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+        InitializeCriticalSectionEx(&m_section, 0, CRITICAL_SECTION_NO_DEBUG_INFO);
     }
-    ~PumpingLock() { DeleteCriticalSection(&section_); }
+    ~PumpingLock() { DeleteCriticalSection(&m_section); }
     PumpingLock(const PumpingLock&) = delete;
     PumpingLock& operator=(const PumpingLock&) = delete;
 
-    [[nodiscard]] bool TryEnter() noexcept { return TryEnterCriticalSection(&section_) != FALSE; }
+    [[nodiscard]] bool TryEnter() noexcept { return TryEnterCriticalSection(&m_section) != FALSE; }
 
     void Enter() noexcept {
         if (TryEnter()) {
             return;
         }
-        InterlockedIncrement(&waiters_);
+        InterlockedIncrement(&m_waiters);
         while (!TryEnter()) {
             // Woken by a release or by a sent message; the period only guards
             // against a wake-up lost to another waiter that took the lock first.
-            const HANDLE released = released_.get();
+            const HANDLE released = m_released.get();
             const DWORD woken = MsgWaitForMultipleObjectsEx(released != nullptr ? 1 : 0, &released, kRecheckMs,
                                                             QS_SENDMESSAGE, 0);
             if (woken == WAIT_OBJECT_0 + (released != nullptr ? 1 : 0)) {
@@ -38,21 +38,21 @@ public:
                 PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
             }
         }
-        InterlockedDecrement(&waiters_);
+        InterlockedDecrement(&m_waiters);
     }
 
     void Leave() noexcept {
-        LeaveCriticalSection(&section_);
-        if (InterlockedCompareExchange(&waiters_, 0, 0) != 0 && released_) {
-            SetEvent(released_.get());
+        LeaveCriticalSection(&m_section);
+        if (InterlockedCompareExchange(&m_waiters, 0, 0) != 0 && m_released) {
+            SetEvent(m_released.get());
         }
     }
 
 private:
     static constexpr DWORD kRecheckMs = 50;
-    CRITICAL_SECTION section_;
-    UniqueHandle released_;
-    volatile LONG waiters_ = 0;
+    CRITICAL_SECTION m_section;
+    UniqueHandle m_released;
+    volatile LONG m_waiters = 0;
 };
 
 }  // namespace vtls

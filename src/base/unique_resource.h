@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <utility>
 
@@ -12,8 +13,8 @@ template <typename Handle, auto Close, Handle Invalid = Handle{}>
 class UniqueResource {
 public:
     UniqueResource() noexcept = default;
-    explicit UniqueResource(Handle value) noexcept : value_(value) {}
-    UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
+    explicit UniqueResource(Handle value) noexcept : m_value(value) {}
+    UniqueResource(UniqueResource&& other) noexcept : m_value(other.release()) {}
     UniqueResource& operator=(UniqueResource&& other) noexcept {
         if (this != &other) {
             reset(other.release());
@@ -24,13 +25,13 @@ public:
     UniqueResource& operator=(const UniqueResource&) = delete;
     ~UniqueResource() { reset(); }
 
-    [[nodiscard]] Handle get() const noexcept { return value_; }
-    [[nodiscard]] bool valid() const noexcept { return value_ != Invalid; }
+    [[nodiscard]] Handle get() const noexcept { return m_value; }
+    [[nodiscard]] bool valid() const noexcept { return m_value != Invalid; }
     explicit operator bool() const noexcept { return valid(); }
 
-    [[nodiscard]] Handle release() noexcept { return std::exchange(value_, Invalid); }
+    [[nodiscard]] Handle release() noexcept { return std::exchange(m_value, Invalid); }
     void reset(Handle value = Invalid) noexcept {
-        const Handle old = std::exchange(value_, value);
+        const Handle old = std::exchange(m_value, value);
         if (old != Invalid) {
             Close(old);
         }
@@ -38,11 +39,11 @@ public:
     // For out-parameters: releases what is held and hands out the slot.
     [[nodiscard]] Handle* put() noexcept {
         reset();
-        return &value_;
+        return &m_value;
     }
 
 private:
-    Handle value_ = Invalid;
+    Handle m_value = Invalid;
 };
 
 inline void CloseKernelHandle(HANDLE handle) noexcept { ::CloseHandle(handle); }
@@ -62,6 +63,10 @@ using UniqueModule = UniqueResource<HMODULE, ReleaseModule>;
 using UniqueGlobal = UniqueResource<HGLOBAL, FreeGlobal>;
 using UniqueLocal = UniqueResource<HLOCAL, FreeLocal>;
 
+// Memory from CoTaskMemAlloc.
+inline void FreeCoTaskMemory(void* memory) noexcept { ::CoTaskMemFree(memory); }
+using UniqueCoTaskMem = UniqueResource<void*, FreeCoTaskMemory>;
+
 // Registry keys opened or created by the caller (never a predefined root).
 using UniqueRegKey = UniqueResource<HKEY, CloseRegKey>;
 
@@ -74,13 +79,13 @@ using UniqueMenu = UniqueResource<HMENU, DestroyMenuHandle>;
 class GlobalLockScope {
 public:
     explicit GlobalLockScope(HGLOBAL memory) noexcept
-        : address_(::GlobalLock(memory)), locked_(address_ != nullptr ? memory : nullptr) {}
+        : m_address(::GlobalLock(memory)), m_locked(m_address != nullptr ? memory : nullptr) {}
 
-    [[nodiscard]] void* address() const noexcept { return address_; }
+    [[nodiscard]] void* address() const noexcept { return m_address; }
 
 private:
-    void* address_;
-    UniqueResource<HGLOBAL, UnlockGlobal> locked_;
+    void* m_address;
+    UniqueResource<HGLOBAL, UnlockGlobal> m_locked;
 };
 
 // Files, pipes and snapshots report failure as INVALID_HANDLE_VALUE; their

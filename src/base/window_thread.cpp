@@ -5,42 +5,42 @@
 namespace vtls {
 
 bool WindowThread::Start(unsigned(__stdcall* body)(void*), void* argument) noexcept {
-    ready_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!ready_) {
+    m_ready.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!m_ready) {
         return false;
     }
     // The thread's own reference on the library, given back by ExitWindowThread.
     HMODULE library = nullptr;
     if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&ExitWindowThread),
                             &library)) {
-        ready_.reset();
+        m_ready.reset();
         return false;
     }
     unsigned id = 0;
-    thread_.reset(reinterpret_cast<HANDLE>(
+    m_thread.reset(reinterpret_cast<HANDLE>(
         _beginthreadex(nullptr, static_cast<unsigned>(kWindowThreadStackReservation), body, argument,
                        STACK_SIZE_PARAM_IS_A_RESERVATION, &id)));
-    if (!thread_) {
+    if (!m_thread) {
         FreeLibrary(library);
-        ready_.reset();
+        m_ready.reset();
         return false;
     }
-    threadId_ = id;
+    m_threadId = id;
     // Other processes can reach the window once this returns.
-    const HANDLE waits[] = {ready_.get(), thread_.get()};
+    const HANDLE waits[] = {m_ready.get(), m_thread.get()};
     WaitForMultipleObjects(2, waits, FALSE, kWindowThreadWaitMs);
     return true;
 }
 
-void WindowThread::SignalReady() noexcept { SetEvent(ready_.get()); }
+void WindowThread::SignalReady() noexcept { SetEvent(m_ready.get()); }
 
 void WindowThread::Join() noexcept {
-    if (thread_) {
-        WaitForSingleObject(thread_.get(), kWindowThreadWaitMs);
+    if (m_thread) {
+        WaitForSingleObject(m_thread.get(), kWindowThreadWaitMs);
     }
-    thread_.reset();
-    ready_.reset();
-    threadId_ = 0;
+    m_thread.reset();
+    m_ready.reset();
+    m_threadId = 0;
 }
 
 void RunMessageLoop() noexcept {

@@ -28,16 +28,16 @@ public:
     // Waits (bounded) for the thread to end and releases it.
     void Join() noexcept;
 
-    [[nodiscard]] bool Running() const noexcept { return thread_.valid(); }
-    [[nodiscard]] DWORD ThreadId() const noexcept { return threadId_; }
+    [[nodiscard]] bool Running() const noexcept { return m_thread.valid(); }
+    [[nodiscard]] DWORD ThreadId() const noexcept { return m_threadId; }
 
     // Called on the new thread once its window exists (or cannot be made).
     void SignalReady() noexcept;
 
 private:
-    UniqueHandle thread_;
-    UniqueHandle ready_;
-    DWORD threadId_ = 0;
+    UniqueHandle m_thread;
+    UniqueHandle m_ready;
+    DWORD m_threadId = 0;
 };
 
 // The message loop of a window thread: until the quit that the window's

@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include "base/bounded_send.h"
+#include "channel/channel_messages.h"
 #include "channel/portable/content_message.h"
 #include "channel/role_state.h"
 #include "base/unique_resource.h"
@@ -11,16 +12,6 @@ namespace vtls {
 namespace {
 
 WindowClassRecord g_srvChannelClass{VTLS_SRVCHANNEL_CLASS, 0};
-
-// Frees the callback's block however the request ends.
-struct GlobalBlock {
-    HGLOBAL handle = nullptr;
-    ~GlobalBlock() {
-        if (handle != nullptr) {
-            GlobalFree(handle);
-        }
-    }
-};
 
 }  // namespace
 
@@ -112,23 +103,24 @@ LRESULT CVtlsSrvAdviseManager::OnCopyData(HWND replyTo, const COPYDATASTRUCT* da
     if (content == nullptr) {
         return E_FAIL;
     }
-    GlobalBlock answer;
-    const HRESULT hr = content(reinterpret_cast<LPCITEMIDLIST>(request->parent), request->value, &answer.handle);
+    HGLOBAL handed = nullptr;
+    const HRESULT hr = content(reinterpret_cast<LPCITEMIDLIST>(request->parent), request->value, &handed);
     if (hr != S_OK) {
-        answer.handle = nullptr;  // not ours to read or free on a refusal
-        return hr;
+        return hr;  // on a refusal the out-value is not ours to read or free
     }
-    if (answer.handle == nullptr) {
+    // Freed however the request ends.
+    const UniqueGlobal answer(handed);
+    if (!answer) {
         return E_FAIL;
     }
-    const GlobalLockScope locked(answer.handle);
+    const GlobalLockScope locked(answer.get());
     if (locked.address() == nullptr) {
         return E_FAIL;
     }
     // The callback's block is checked like anything received: a CIDA that does not
     // hold together, or that is too large for one message, is not sent.
     const auto size =
-        channel::PackedCidaSize(static_cast<const std::uint8_t*>(locked.address()), GlobalSize(answer.handle));
+        channel::PackedCidaSize(static_cast<const std::uint8_t*>(locked.address()), GlobalSize(answer.get()));
     if (!size || *size > VTLS_MAX_COPYDATA_BYTES) {
         return E_FAIL;
     }

@@ -12,26 +12,26 @@ namespace {
 // field is read; a list reaches over at most nine pages before the limit.
 class ReadableProbe {
 public:
-    explicit ReadableProbe(const std::uint8_t* list) noexcept : list_(list) {}
+    explicit ReadableProbe(const std::uint8_t* list) noexcept : m_list(list) {}
 
     bool operator()(std::size_t bytes) noexcept {
-        if (bytes <= checked_) {
+        if (bytes <= m_checked) {
             return true;
         }
-        const auto start = reinterpret_cast<std::uintptr_t>(list_);
+        const auto start = reinterpret_cast<std::uintptr_t>(m_list);
         const std::uintptr_t pageEnd = ((start + bytes + kPage - 1) / kPage) * kPage;
         const std::size_t upToPageEnd = static_cast<std::size_t>(pageEnd - start);
-        if (IsBadReadPtr(list_ + checked_, upToPageEnd - checked_)) {
+        if (IsBadReadPtr(m_list + m_checked, upToPageEnd - m_checked)) {
             return false;
         }
-        checked_ = upToPageEnd;
+        m_checked = upToPageEnd;
         return true;
     }
 
 private:
     static constexpr std::uintptr_t kPage = 4096;
-    const std::uint8_t* list_;
-    std::size_t checked_ = 0;
+    const std::uint8_t* m_list;
+    std::size_t m_checked = 0;
 };
 
 std::optional<std::size_t> ComparableSize(LPCITEMIDLIST list) noexcept {

@@ -5,6 +5,7 @@
 #include "notify/update_icons.h"
 #include "platform/process_flags.h"
 
+#include "channel/content_client.h"
 #include "channel/srv_advise_manager.h"
 #include "namespace/desktop_folder.h"
 #include "notify/fs_notify_manager.h"
@@ -27,6 +28,7 @@ BOOL g_bHighColorIcons = FALSE;
 CVtlsSrvAdviseManager g_SrvAdviseManager;
 CDesktopFolder g_DesktopFolder;
 CriticalSection g_csUpdateIcon;
+CContentClient g_ContentClient;
 CFsNotifyManager g_FsNotifyManager;
 
 BOOL g_bInUpdateIcon = FALSE;

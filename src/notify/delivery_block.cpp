@@ -25,23 +25,23 @@ public:
     // When the table cannot grow the block is never freed: kept for good
     // rather than freed under a reader.
     void Keep(DeliveryBlock* block, HWND listener) noexcept {
-        ScopedLock lock(lock_);
-        static_cast<void>(kept_.PushBack({listener, block}));
+        ScopedLock lock(m_lock);
+        static_cast<void>(m_kept.PushBack({listener, block}));
     }
     // Takes listener's entries off the table; each block comes out as often as
     // it was kept for the listener.
     void LetGo(HWND listener, HeapVector<DeliveryBlock*>& blocks) noexcept {
-        ScopedLock lock(lock_);
-        for (std::size_t i = kept_.size(); i-- > 0;) {
-            if (kept_[i].listener == listener && blocks.PushBack(kept_[i].block)) {
-                kept_.Erase(i);
+        ScopedLock lock(m_lock);
+        for (std::size_t i = m_kept.size(); i-- > 0;) {
+            if (m_kept[i].listener == listener && blocks.PushBack(m_kept[i].block)) {
+                m_kept.Erase(i);
             }
         }
     }
 
 private:
-    CriticalSection lock_;
-    HeapVector<KeptBlock> kept_;
+    CriticalSection m_lock;
+    HeapVector<KeptBlock> m_kept;
 };
 
 KeptBlocks g_kept;
@@ -57,14 +57,14 @@ DeliveryBlock* DeliveryBlock::Copy(const std::uint8_t* bytes, std::size_t size, 
         return nullptr;
     }
     auto* block = new (memory) DeliveryBlock();
-    block->infoCount_ = infoCount;
-    block->size_ = size;
+    block->m_infoCount = infoCount;
+    block->m_size = size;
     std::memcpy(block->Bytes(), bytes, size);
     return block;
 }
 
 std::uint8_t* DeliveryBlock::Bytes() noexcept {
-    return reinterpret_cast<std::uint8_t*>(this) + kHeaderSize + infoCount_ * sizeof(VTLSCHANGEINFO);
+    return reinterpret_cast<std::uint8_t*>(this) + kHeaderSize + m_infoCount * sizeof(VTLSCHANGEINFO);
 }
 
 VTLSCHANGEINFO* DeliveryBlock::Info(std::size_t index) noexcept {
@@ -79,7 +79,7 @@ void DeliveryBlock::Release(DeliveryBlock* block, const HeapVector<HWND>& stillR
         HeapFree(GetProcessHeap(), 0, block);
         return;
     }
-    InterlockedExchange(&block->readers_, static_cast<LONG>(stillReading.size()));
+    InterlockedExchange(&block->m_readers, static_cast<LONG>(stillReading.size()));
     for (std::size_t i = 0; i < stillReading.size(); ++i) {
         g_kept.Keep(block, stillReading[i]);
     }
@@ -89,7 +89,7 @@ void ReleaseKeptFor(HWND listener) noexcept {
     HeapVector<DeliveryBlock*> blocks;
     g_kept.LetGo(listener, blocks);
     for (std::size_t i = 0; i < blocks.size(); ++i) {
-        if (InterlockedDecrement(&blocks[i]->readers_) == 0) {
+        if (InterlockedDecrement(&blocks[i]->m_readers) == 0) {
             HeapFree(GetProcessHeap(), 0, blocks[i]);
         }
     }

@@ -26,15 +26,15 @@ public:
     static void Release(DeliveryBlock* block, const HeapVector<HWND>& stillReading) noexcept;
 
     [[nodiscard]] std::uint8_t* Bytes() noexcept;
-    [[nodiscard]] std::size_t Size() const noexcept { return size_; }
+    [[nodiscard]] std::size_t Size() const noexcept { return m_size; }
     [[nodiscard]] VTLSCHANGEINFO* Info(std::size_t index) noexcept;
 
 private:
     friend void ReleaseKeptFor(HWND listener) noexcept;
     DeliveryBlock() = default;
-    std::size_t infoCount_ = 0;
-    std::size_t size_ = 0;
-    LONG readers_ = 0;  // listeners it is kept for
+    std::size_t m_infoCount = 0;
+    std::size_t m_size = 0;
+    LONG m_readers = 0;  // listeners it is kept for
 };
 
 // The listener answered again, or is gone: blocks kept for it alone are freed.

@@ -5,7 +5,8 @@
 #include <cstring>
 
 #include "VantrelSh.h"
-#include "channel/portable/content_message.h"
+#include "notify/notify_messages.h"
+#include "channel/content_client.h"
 #include "channel/role_state.h"
 #include "base/portable/byte_order.h"
 #include "itemid/shell_allocator.h"
@@ -36,11 +37,11 @@ HRESULT CFsNotifyManager::Start() noexcept {
     if (m_thread.Running()) {
         return S_OK;
     }
-    m_hRequestSemaphore.reset(CreateSemaphoreW(nullptr, 1, 1, nullptr));
-    if (m_hRequestSemaphore && m_thread.Start(WorkerThreadProc, this)) {
+    // Content requests are admitted while the role is held.
+    if (g_ContentClient.Open() && m_thread.Start(WorkerThreadProc, this)) {
         return S_OK;
     }
-    m_hRequestSemaphore.reset();
+    g_ContentClient.Close();
     return E_OUTOFMEMORY;
 }
 
@@ -56,13 +57,7 @@ void CFsNotifyManager::Stop() noexcept {
         }
         m_thread.Join();
     }
-    m_hRequestSemaphore.reset();
-    ScopedLock lock(m_lock);
-    if (m_pReply != nullptr) {
-        CoTaskMemFree(m_pReply);
-        m_pReply = nullptr;
-        m_cbReply = 0;
-    }
+    g_ContentClient.Close();
 }
 
 unsigned __stdcall CFsNotifyManager::WorkerThreadProc(void* self) {
@@ -74,6 +69,8 @@ void CFsNotifyManager::RunWorker() noexcept {
     // The role is read once: it names the window for its whole life.
     const wchar_t* name = g_bFsNotifyServer ? VTLS_SERVER_WINDOW_NAME : VTLS_CLIENT_WINDOW_NAME;
     const HWND window = CreateBoundWindow(g_fsNotifyClass, name);
+    // Content replies come to this window.
+    g_ContentClient.SetReplyWindow(window);
     m_thread.SignalReady();
     if (window == nullptr) {
         return;
@@ -85,6 +82,7 @@ void CFsNotifyManager::RunWorker() noexcept {
 }
 
 void CFsNotifyManager::OnFinalMessage(HWND /*window*/) noexcept {
+    g_ContentClient.SetReplyWindow(nullptr);
     // One window per thread: with it gone the worker has nothing left to serve.
     PostQuitMessage(0);
 }
@@ -121,7 +119,7 @@ LRESULT CFsNotifyManager::OnCopyData(HWND sender, const COPYDATASTRUCT* data) no
         return TRUE;
     }
     if (data->dwData == VTLS_COPYDATA_CONTENT) {
-        KeepContentReply(sender, *data);
+        g_ContentClient.KeepReply(sender, *data);
     } else if (data->dwData == VTLS_COPYDATA_CHANGES && data->cbData != 0) {
         // From another process: checked whole, and dropped whole if malformed.
         auto* batch = static_cast<std::uint8_t*>(data->lpData);
@@ -130,31 +128,6 @@ LRESULT CFsNotifyManager::OnCopyData(HWND sender, const COPYDATASTRUCT* data) no
         }
     }
     return TRUE;
-}
-
-void CFsNotifyManager::KeepContentReply(HWND sender, const COPYDATASTRUCT& data) noexcept {
-    // With cbData 0 the pointer may be stale and is not read.
-    const auto* reply = data.cbData == 0 ? nullptr : static_cast<const std::uint8_t*>(data.lpData);
-    ScopedLock lock(m_lock);
-    // Taken only while a request is in flight, from the window it was sent to,
-    // whole, and about the folder asked for: anything else (a late answer to an
-    // abandoned request about another folder, a forgery) is dropped.
-    if (!m_bAwaitingReply || sender != m_requestServer || reply == nullptr ||
-        !channel::PackedCidaSize(reply, data.cbData) ||
-        !channel::ReplyNamesFolder(reply, data.cbData, m_requestFolder, m_requestFolderSize)) {
-        return;
-    }
-    void* copy = CoTaskMemAlloc(data.cbData);
-    if (copy == nullptr) {
-        return;
-    }
-    std::memcpy(copy, reply, data.cbData);
-    // The server answers its requests one after another, each reply sent before
-    // the request returns: the last reply before our request returned is ours,
-    // one that came earlier was the late answer to an abandoned request.
-    CoTaskMemFree(m_pReply);
-    m_pReply = copy;
-    m_cbReply = data.cbData;
 }
 
 void CFsNotifyManager::DeliverReceivedBatch(std::uint8_t* batch, std::size_t size) noexcept {

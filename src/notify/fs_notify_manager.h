@@ -65,19 +65,15 @@ public:
     // releases its block; null (no memory for the copy) delivers nothing.
     void DeliverBatch(DeliveryBlock* block) noexcept;
 
-    // The content of a folder, asked of the server process.
-    [[nodiscard]] HRESULT GetContent(LPCITEMIDLIST folder, DWORD value, CIDA** content) noexcept;
-
 private:
     [[noreturn]] static unsigned __stdcall WorkerThreadProc(void* self);
     void RunWorker() noexcept;
 
     // WM_COPYDATA
     //   wParam: the sending window; for a content reply, the server's channel window
-    //   lParam: COPYDATASTRUCT: a content reply or a change batch
+    //   lParam: COPYDATASTRUCT: a content reply (handed to the content client) or a change batch
     //   result: TRUE
     LRESULT OnCopyData(HWND sender, const COPYDATASTRUCT* data) noexcept;
-    void KeepContentReply(HWND sender, const COPYDATASTRUCT& data) noexcept;
     // A batch from another process, on the worker thread.
     void DeliverReceivedBatch(std::uint8_t* batch, std::size_t size) noexcept;
     // WM_TIMER
@@ -97,16 +93,10 @@ private:
     [[nodiscard]] std::uint8_t* TakeBatch(std::size_t& records) noexcept;
     void BroadcastBatch(std::uint8_t* batch) noexcept;
 
-    // The content request in flight, under m_lock.
-    void BeginRequest(HWND server, const std::uint8_t* folder, std::size_t folderSize) noexcept;
-    // Ends it; the reply kept for it, null when none was.
-    void* EndRequest(DWORD& size) noexcept;
-
     HeapVector<std::uint8_t*> m_pending;  // change records posted, not yet flushed; owned
-    CriticalSection m_lock;
+    CriticalSection m_lock;        // m_pending, m_listeners, Stop's read of the window
     HeapVector<HWND> m_listeners;  // ascending by the handle's 32-bit value
     WindowThread m_thread;         // m_hThread and m_dwThreadId
-    UniqueHandle m_hRequestSemaphore;
 
     // Serialises flushes; the thread that holds it sends every batch asked for
     // meanwhile before it leaves.
@@ -118,14 +108,6 @@ private:
     // delivery waited on a listener, delivered after it in arrival order.
     int m_deliveryDepth = 0;
     HeapVector<DeliveryBlock*> m_deferredBatches;
-
-    // The content request in flight and the reply kept for it, under m_lock.
-    BOOL m_bAwaitingReply = FALSE;
-    HWND m_requestServer = nullptr;
-    const std::uint8_t* m_requestFolder = nullptr;  // the caller's list, valid while in flight
-    std::size_t m_requestFolderSize = 0;
-    void* m_pReply = nullptr;  // CoTaskMemAlloc
-    DWORD m_cbReply = 0;
 };
 
 extern CFsNotifyManager g_FsNotifyManager;

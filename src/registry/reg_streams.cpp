@@ -14,19 +14,19 @@ class SaveBuffer {
 public:
     explicit SaveBuffer(DWORD size) noexcept
         // One byte at least, so an empty stream still gets a buffer to read into.
-        : bytes_(HeapAlloc(GetProcessHeap(), 0, size == 0 ? 1 : size)) {}
+        : m_bytes(HeapAlloc(GetProcessHeap(), 0, size == 0 ? 1 : size)) {}
     ~SaveBuffer() {
-        if (bytes_ != nullptr) {
-            HeapFree(GetProcessHeap(), 0, bytes_);
+        if (m_bytes != nullptr) {
+            HeapFree(GetProcessHeap(), 0, m_bytes);
         }
     }
     SaveBuffer(const SaveBuffer&) = delete;
     SaveBuffer& operator=(const SaveBuffer&) = delete;
 
-    [[nodiscard]] void* get() const noexcept { return bytes_; }
+    [[nodiscard]] void* get() const noexcept { return m_bytes; }
 
 private:
-    void* bytes_;
+    void* m_bytes;
 };
 
 }  // namespace

@@ -19,26 +19,26 @@ FARPROC FindShellOrdinal(HMODULE shell, WORD ordinal) noexcept {
 }
 
 HMODULE ShellModule::Get() noexcept {
-    if (!fetched_) {
-        module_ = GetModuleHandleW(L"shell32.dll");
-        fetched_ = true;
+    if (!m_fetched) {
+        m_module = GetModuleHandleW(L"shell32.dll");
+        m_fetched = true;
     }
-    return module_;
+    return m_module;
 }
 
 DragPath DragShell::Path() const noexcept {
-    if (fixedPath_) {
-        return path_;
+    if (m_fixedPath) {
+        return m_path;
     }
     return SHIsWin2000() ? DragPath::kSystemHelper : DragPath::kOldShell;
 }
 
 FARPROC DragShell::FindSlot(int slot, WORD ordinal, ShellModule& shell) noexcept {
-    FARPROC found = slots_[slot].load(std::memory_order_acquire);
+    FARPROC found = m_slots[slot].load(std::memory_order_acquire);
     if (found == nullptr) {
-        found = finder_(shell.Get(), ordinal);
+        found = m_finder(shell.Get(), ordinal);
         if (found != nullptr) {
-            slots_[slot].store(found, std::memory_order_release);
+            m_slots[slot].store(found, std::memory_order_release);
         }
     }
     return found;
@@ -50,10 +50,10 @@ DragShell& CurrentDragShell() noexcept {
 }
 
 ScopedDragShellOverride::ScopedDragShellOverride(DragShell& shell) noexcept
-    : previous_(g_dragShellOverride.exchange(&shell, std::memory_order_acq_rel)) {}
+    : m_previous(g_dragShellOverride.exchange(&shell, std::memory_order_acq_rel)) {}
 
 ScopedDragShellOverride::~ScopedDragShellOverride() {
-    g_dragShellOverride.store(previous_, std::memory_order_release);
+    g_dragShellOverride.store(m_previous, std::memory_order_release);
 }
 
 }  // namespace vtls::ui

@@ -52,8 +52,8 @@ public:
     [[nodiscard]] HMODULE Get() noexcept;
 
 private:
-    HMODULE module_ = nullptr;
-    bool fetched_ = false;
+    HMODULE m_module = nullptr;
+    bool m_fetched = false;
 };
 
 class DragShell {
@@ -61,7 +61,7 @@ public:
     // The process's own: the path follows SHIsWin2000, exports come from shell32.
     constexpr DragShell() noexcept = default;
     // One that a test installs: a fixed path, exports from finder, its own cache.
-    DragShell(DragPath path, OrdinalFinder finder) noexcept : fixedPath_(true), path_(path), finder_(finder) {}
+    DragShell(DragPath path, OrdinalFinder finder) noexcept : m_fixedPath(true), m_path(path), m_finder(finder) {}
     DragShell(const DragShell&) = delete;
     DragShell& operator=(const DragShell&) = delete;
 
@@ -79,10 +79,10 @@ public:
 private:
     [[nodiscard]] FARPROC FindSlot(int slot, WORD ordinal, ShellModule& shell) noexcept;
 
-    bool fixedPath_ = false;
-    DragPath path_ = DragPath::kOldShell;
-    OrdinalFinder finder_ = FindShellOrdinal;
-    std::atomic<FARPROC> slots_[kShellExportSlots] = {};
+    bool m_fixedPath = false;
+    DragPath m_path = DragPath::kOldShell;
+    OrdinalFinder m_finder = FindShellOrdinal;
+    std::atomic<FARPROC> m_slots[kShellExportSlots] = {};
 };
 
 // The binding the drag functions use now.
@@ -98,7 +98,7 @@ public:
     ScopedDragShellOverride& operator=(const ScopedDragShellOverride&) = delete;
 
 private:
-    DragShell* previous_;
+    DragShell* m_previous;
 };
 
 // Calls into the shell with faults caught; true when the call returned.

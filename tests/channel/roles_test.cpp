@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "VantrelSh.h"
+#include "notify/notify_messages.h"
 #include "role_process.h"
 #include "support/process_resources.h"
 

@@ -56,15 +56,15 @@ std::optional<CidaView> CidaView::Parse(const std::uint8_t* block, std::size_t s
 }
 
 const std::uint8_t* CidaView::ListAt(std::size_t offsetField) const noexcept {
-    return block_ + LoadU32(block_ + offsetField);
+    return m_block + LoadU32(m_block + offsetField);
 }
 
 const std::uint8_t* CidaView::Parent() const noexcept {
-    return LoadU32(block_ + kCidaParentOffset) == 0 ? nullptr : ListAt(kCidaParentOffset);
+    return LoadU32(m_block + kCidaParentOffset) == 0 ? nullptr : ListAt(kCidaParentOffset);
 }
 
 const std::uint8_t* CidaView::Child(std::uint32_t index) const noexcept {
-    return index < count_ ? ListAt(kCidaChildOffsets + 4 * static_cast<std::size_t>(index)) : nullptr;
+    return index < m_count ? ListAt(kCidaChildOffsets + 4 * static_cast<std::size_t>(index)) : nullptr;
 }
 
 }  // namespace vtls::itemid

@@ -36,17 +36,17 @@ class CidaView {
 public:
     [[nodiscard]] static std::optional<CidaView> Parse(const std::uint8_t* block, std::size_t size) noexcept;
 
-    [[nodiscard]] std::uint32_t Count() const noexcept { return count_; }
+    [[nodiscard]] std::uint32_t Count() const noexcept { return m_count; }
     // Null when the block names no parent.
     [[nodiscard]] const std::uint8_t* Parent() const noexcept;
     [[nodiscard]] const std::uint8_t* Child(std::uint32_t index) const noexcept;
 
 private:
-    CidaView(const std::uint8_t* block, std::uint32_t count) noexcept : block_(block), count_(count) {}
+    CidaView(const std::uint8_t* block, std::uint32_t count) noexcept : m_block(block), m_count(count) {}
     [[nodiscard]] const std::uint8_t* ListAt(std::size_t offsetField) const noexcept;
 
-    const std::uint8_t* block_;
-    std::uint32_t count_;
+    const std::uint8_t* m_block;
+    std::uint32_t m_count;
 };
 
 // --- implementation -------------------------------------------------------

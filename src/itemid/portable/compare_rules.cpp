@@ -19,10 +19,10 @@ constexpr std::int32_t kTypeAlwaysEqual = 17;
 // zeros, so a short item never makes the comparison read outside its list.
 class ItemView {
 public:
-    explicit ItemView(const std::uint8_t* item) noexcept : item_(item), size_(LoadU16(item)) {}
+    explicit ItemView(const std::uint8_t* item) noexcept : m_item(item), m_size(LoadU16(item)) {}
 
-    [[nodiscard]] bool HasNext() const noexcept { return LoadU16(item_ + size_) != 0; }
-    [[nodiscard]] ItemView Next() const noexcept { return ItemView(item_ + size_); }
+    [[nodiscard]] bool HasNext() const noexcept { return LoadU16(m_item + m_size) != 0; }
+    [[nodiscard]] ItemView Next() const noexcept { return ItemView(m_item + m_size); }
 
     [[nodiscard]] std::int32_t Int32At(std::size_t offset) const noexcept {
         std::uint8_t bytes[4] = {};
@@ -31,19 +31,19 @@ public:
     }
 
     void CopyOut(std::size_t offset, std::uint8_t* out, std::size_t count) const noexcept {
-        if (offset < size_) {
-            const std::size_t available = size_ - offset;
-            std::memcpy(out, item_ + offset, available < count ? available : count);
+        if (offset < m_size) {
+            const std::size_t available = m_size - offset;
+            std::memcpy(out, m_item + offset, available < count ? available : count);
         }
     }
 
     [[nodiscard]] NameView Name() const noexcept {
-        NameView name{item_ + kNameOffset, 0, false};
-        if (size_ <= kNameOffset) {
-            name.chars = item_ + size_;  // empty, nothing to read
+        NameView name{m_item + kNameOffset, 0, false};
+        if (m_size <= kNameOffset) {
+            name.chars = m_item + m_size;  // empty, nothing to read
             return name;
         }
-        const std::size_t maxChars = (size_ - kNameOffset) / 2;
+        const std::size_t maxChars = (m_size - kNameOffset) / 2;
         while (name.length < maxChars) {
             if (LoadU16(name.chars + 2 * name.length) == 0) {
                 name.terminated = true;
@@ -55,8 +55,8 @@ public:
     }
 
 private:
-    const std::uint8_t* item_;
-    std::size_t size_;
+    const std::uint8_t* m_item;
+    std::size_t m_size;
 };
 
 result::Code FromOrder(int order) noexcept {

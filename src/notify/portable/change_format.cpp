@@ -53,17 +53,17 @@ void WriteBatchHeader(std::uint8_t* batch, std::uint32_t size, std::uint32_t cou
     StoreU32(batch + kBatchCountOffset, count);
 }
 
-std::uint32_t RecordView::Size() const noexcept { return LoadU32(record_ + kRecordSizeOffset); }
-bool RecordView::IsPrivate() const noexcept { return LoadU32(record_ + kRecordPrivateOffset) != 0; }
-std::uint32_t RecordView::Event() const noexcept { return LoadU32(record_ + kRecordEventOffset); }
+std::uint32_t RecordView::Size() const noexcept { return LoadU32(m_record + kRecordSizeOffset); }
+bool RecordView::IsPrivate() const noexcept { return LoadU32(m_record + kRecordPrivateOffset) != 0; }
+std::uint32_t RecordView::Event() const noexcept { return LoadU32(m_record + kRecordEventOffset); }
 
 std::uint32_t RecordView::ExtraSize() const noexcept {
-    return LoadU32(record_ + kRecordExtraOffset) == 0 ? 0 : LoadU32(record_ + kRecordExtraSizeOffset);
+    return LoadU32(m_record + kRecordExtraOffset) == 0 ? 0 : LoadU32(m_record + kRecordExtraSizeOffset);
 }
 
 std::uint8_t* RecordView::At(std::size_t offsetField) const noexcept {
-    const std::uint32_t offset = LoadU32(record_ + offsetField);
-    return offset == 0 ? nullptr : record_ + offset;
+    const std::uint32_t offset = LoadU32(m_record + offsetField);
+    return offset == 0 ? nullptr : m_record + offset;
 }
 
 namespace {

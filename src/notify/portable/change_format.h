@@ -59,7 +59,7 @@ void WriteBatchHeader(std::uint8_t* batch, std::uint32_t size, std::uint32_t cou
 // A record inside memory that was checked (or built by this process).
 class RecordView {
 public:
-    explicit RecordView(std::uint8_t* record) noexcept : record_(record) {}
+    explicit RecordView(std::uint8_t* record) noexcept : m_record(record) {}
 
     [[nodiscard]] std::uint32_t Size() const noexcept;
     [[nodiscard]] bool IsPrivate() const noexcept;
@@ -72,7 +72,7 @@ public:
 
 private:
     [[nodiscard]] std::uint8_t* At(std::size_t offsetField) const noexcept;
-    std::uint8_t* record_;
+    std::uint8_t* m_record;
 };
 
 // Checks a batch received from another process, whole, before any of it is
