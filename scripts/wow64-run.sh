@@ -32,12 +32,13 @@ if ! inside; then
     exec /bin/bash "$0" "$@"' "$here/wow64-run.sh" "$@"
 fi
 
-# The folder where this prefix's wineserver lives (and keeps its working directory).
-server_dir() {
+# The name of the folder where this prefix's wineserver keeps its socket and its
+# working directory (the folder above it varies: /tmp/.wine-UID, /tmp/wine-XXXXXX).
+server_dir_name() {
   local id
   id="$(stat -L -c '%d %i' "$WINEPREFIX" 2>/dev/null)" || return 1
   # shellcheck disable=SC2086
-  printf '/tmp/.wine-%s/server-%x-%x' "$(id -u)" $id
+  printf 'server-%x-%x' $id
 }
 
 stop_server() {
@@ -47,11 +48,11 @@ stop_server() {
   fi
   # A server that does not answer: ended by its process id, found through its
   # working directory, so no other prefix's server is touched.
-  local dir pid
-  dir="$(server_dir)" || return 0
+  local name pid
+  name="$(server_dir_name)" || return 0
   for pid in /proc/[0-9]*; do
     pid="${pid#/proc/}"
-    if [ "$(readlink "/proc/$pid/cwd" 2>/dev/null)" = "$dir" ] &&
+    if [[ "$(readlink "/proc/$pid/cwd" 2>/dev/null)" == /tmp/*/"$name" ]] &&
        [[ "$(readlink "/proc/$pid/exe" 2>/dev/null)" == */wineserver* ]]; then
       echo "wow64-run: wineserver $pid of $WINEPREFIX does not answer; killing it" >&2
       kill -KILL "$pid" 2>/dev/null || true
