@@ -15,9 +15,16 @@ for preset in native win32 win64; do
   cmake --build --preset "$preset"
 done
 
+# Every suite runs, also after another one failed; the result is the worst.
+failed=()
 echo "== test native"
-ctest --preset native
+ctest --preset native || failed+=(native)
 echo "== test win32 (WoW64 Wine 10)"
-scripts/run-wow64-tests.sh
+scripts/run-wow64-tests.sh || failed+=(win32)
 echo "== test win64 (wine64)"
-scripts/run-wine-tests.sh
+scripts/run-wine-tests.sh || failed+=(win64)
+if [ "${#failed[@]}" -ne 0 ]; then
+  echo "== failed: ${failed[*]}"
+  exit 1
+fi
+echo "== all tests passed"

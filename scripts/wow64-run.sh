@@ -22,6 +22,10 @@ inside() {
 }
 
 if ! inside; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "wow64-run: needs root (a private mount namespace with unshare -m)" >&2
+    exit 1
+  fi
   if [ ! -f "$VTLS_WOW64_ROOT/.vtls-ready" ]; then
     "$here/wow64-setup.sh"
   fi
