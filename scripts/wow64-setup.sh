@@ -31,6 +31,12 @@ fi
 
 parent="$(dirname "$root")"
 mkdir -p "$parent"
+# One set-up at a time on this machine; whoever waited finds the root ready.
+exec 8>"$parent/.$(basename "$root").lock"
+flock -w 1800 8 || { echo "wow64-setup: another set-up holds $parent/.$(basename "$root").lock" >&2; exit 1; }
+if [ -f "$root/.vtls-ready" ]; then
+  exit 0
+fi
 # Leftovers of interrupted set-ups.
 rm -rf "$parent/.$(basename "$root").tmp."*
 rm -rf "$root"
