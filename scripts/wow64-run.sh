@@ -70,7 +70,7 @@ ensure_prefix() {
   exec 9>"$WINEPREFIX.lock"
   flock -w 600 9
   if [ ! -f "$WINEPREFIX/.vtls-ready" ]; then
-    echo "wow64-run: creating $WINEPREFIX (Wine $("$WINE64" --version 2>/dev/null), about a minute)" >&2
+    echo "wow64-run: creating $WINEPREFIX (Wine $("$WINE64" --version 2>/dev/null), about 15 s)" >&2
     mkdir -p "$WINEPREFIX"
     timeout 300 "$WINE64" wineboot --init >/dev/null 2>&1 </dev/null || true
     timeout 120 "$WINESERVER" -w || stop_server

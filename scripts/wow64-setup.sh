@@ -24,8 +24,9 @@ fi
 # The mirror apt of this machine already uses.
 mirror="${VTLS_WOW64_MIRROR:-}"
 if [ -z "$mirror" ]; then
-  mirror="$(grep -rhoE '^(URIs:|deb) +https?://[^ ]+/debian/?( |$)' /etc/apt/sources.list /etc/apt/sources.list.d/ 2>/dev/null \
-            | head -n1 | awk '{print $2}' || true)"
+  mirror="$(find /etc/apt/sources.list /etc/apt/sources.list.d/ -maxdepth 1 \( -name '*.list' -o -name '*.sources' \) \
+              -type f -exec grep -hoE '^(URIs:|deb) +https?://[^ ]+/debian/?( |$)' {} + 2>/dev/null |
+            awk '{print $2; exit}' || true)"
   mirror="${mirror:-http://deb.debian.org/debian}"
 fi
 
@@ -37,12 +38,24 @@ flock -w 1800 8 || { echo "wow64-setup: another set-up holds $parent/.$(basename
 if [ -f "$root/.vtls-ready" ]; then
   exit 0
 fi
-# Leftovers of interrupted set-ups.
-rm -rf "$parent/.$(basename "$root").tmp."*
-rm -rf "$root"
+# Leftovers of interrupted set-ups. mmdebstrap mounts /proc, /sys and /dev in
+# the root it builds; a killed one may leave them mounted, so they are unmounted
+# first, and the removal never leaves the file system it starts on.
+remove_tree() {
+  local mounted
+  awk -v under="$1/" 'index($2, under) == 1 {print $2}' /proc/self/mounts | sort -r |
+    while read -r mounted; do umount -l "$mounted" || true; done
+  rm -rf --one-file-system "$1"
+}
+for leftover in "$parent/.$(basename "$root").tmp."*; do
+  [ -e "$leftover" ] || continue
+  echo "wow64-setup: removing an interrupted set-up, $leftover" >&2
+  remove_tree "$leftover"
+done
+remove_tree "$root"
 tmp="$(mktemp -d "$parent/.$(basename "$root").tmp.XXXXXX")"
 chmod 755 "$tmp"
-trap 'rm -rf "$tmp"' EXIT
+trap 'remove_tree "$tmp"' EXIT
 
 started=$SECONDS
 echo "wow64-setup: installing Debian 13 (trixie) with wine64 + libwine into $root from $mirror (a few minutes, about 1.5 GB, once per machine)" >&2
@@ -66,7 +79,7 @@ chroot "$1" sh -ec '
   rm -rf /tmp/libwine-i386 libwine_*_i386.deb'
 HOOK
 chmod +x "$hook"
-trap 'rm -rf "$tmp" "$hook"' EXIT
+trap 'remove_tree "$tmp"; rm -f "$hook"' EXIT
 # The i386 package lists are only used to download libwine:i386; nothing i386 is installed.
 mmdebstrap --quiet --mode=root --variant=apt --architectures=amd64,i386 \
   --aptopt='APT::Install-Recommends "false"' \
