@@ -91,7 +91,7 @@ ItemList Join(const std::vector<const ITEMIDLIST*>& parts) {
 // without a name, a wait and two error placeholders.
 std::vector<ItemList> SampleRecords() {
     std::vector<ItemList> lists;
-    lists.push_back(Real(L"NORTHWIND-GW1", 2, 0x11223344, kSiteClass, {0x01, 0x02, 0x03, 0xFE, 0xFF}));
+    lists.push_back(Real(L"KESTREL-GW1", 2, 0x11223344, kSiteClass, {0x01, 0x02, 0x03, 0xFE, 0xFF}));
     lists.push_back(Real(nullptr, 7, 0xA5A5A5A5u, kNodeClass, {}));
     lists.push_back(ItemList(VtlsCreateWaitID()));
     lists.push_back(ItemList(VtlsCreateErrorID(0x80070005u, FALSE)));
@@ -110,7 +110,7 @@ std::vector<ItemList> SampleChildren() {
 
 // The folder the second request asks for: two items deep.
 ItemList SampleFolder() {
-    const ItemList site = Real(L"NORTHWIND-GW1", 2, 7, kSiteClass, {0x5A});
+    const ItemList site = Real(L"KESTREL-GW1", 2, 7, kSiteClass, {0x5A});
     const ItemList node = Real(L"Line 4", 3, 9, kNodeClass, {0x01, 0x00, 0x02});
     return Join({site.get(), node.get()});
 }
@@ -371,7 +371,7 @@ struct SampleChange {
     ItemList list2;
 };
 SampleChange MakeSampleChange() {
-    const ItemList site = Real(L"NORTHWIND-GW1", 2, 0, kSiteClass, {});
+    const ItemList site = Real(L"KESTREL-GW1", 2, 0, kSiteClass, {});
     const ItemList node = Real(L"Old Name", 3, 42, kNodeClass, {0xC3, 0x3C});
     const ItemList renamed = Real(L"New Name", 3, 42, kNodeClass, {0xC3, 0x3C, 0x7E});
     return {Join({site.get(), node.get()}), Join({site.get(), renamed.get()})};
