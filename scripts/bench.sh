@@ -5,8 +5,18 @@
 # VTLS_BUILD_DIR replaces build/win64 (the win64 preset's folder), VTLS_WINEPREFIX
 # the prefix, VTLS_REPORT_DIR the report's folder, so a run can stay clear of
 # others' builds.
+#
+# scripts/bench.sh --wow64 instead runs every program twice under the WoW64
+# Wine 10 (scripts/wow64-run.sh), the i686 build's (build/win32, or
+# VTLS_BUILD_DIR32) and the x86_64 build's (build/win64, or VTLS_BUILD_DIR),
+# one after the other in one prefix, and writes docs/bench/WOW64.md with the
+# two outputs of each program side by side.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+if [ "${1:-}" = --wow64 ]; then
+  exec scripts/bench-wow64.sh
+fi
 
 build_dir="${VTLS_BUILD_DIR:-build/win64}"
 report_dir="${VTLS_REPORT_DIR:-docs/bench}"

@@ -9,6 +9,7 @@ packages=(
   wine64
   llvm lld gnuplot-nox
   doxygen python3
+  mmdebstrap
 )
 
 missing=()

@@ -6,9 +6,21 @@
 set -euo pipefail
 vtls_exe="$1"
 fixture="$2"
-run="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)/wine-run.sh"
+# The program that runs this build's Windows programs (the tests pass their build's emulator).
+run="${VTLS_WINE_RUN:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)/wine-run.sh}"
 out="$(mktemp -d)"
 registered=()
+
+# The registry view of vtls.exe's width: a 32-bit process reads
+# HKLM\Software\Classes\CLSID through the 32-bit view (Wow6432Node), which
+# reg.exe (64-bit) writes only when asked to. The width comes from the PE
+# header's machine field (0x014C i386, 0x8664 x86_64).
+pe_offset="$(od -An -tu4 -j 60 -N 4 "$vtls_exe" | xargs)"
+case "$(od -An -tx2 -j "$((pe_offset + 4))" -N 2 "$vtls_exe" | xargs)" in
+  014c) view=/reg:32 ;;
+  8664) view=/reg:64 ;;
+  *) echo "FAIL: $vtls_exe is neither i386 nor x86_64" >&2; exit 1 ;;
+esac
 
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 new_class() { tr '[:lower:]' '[:upper:]' </proc/sys/kernel/random/uuid; }
@@ -16,7 +28,7 @@ new_class() { tr '[:lower:]' '[:upper:]' </proc/sys/kernel/random/uuid; }
 cleanup() {
   local id
   for id in "${registered[@]}"; do
-    "$run" reg delete "HKLM\\Software\\Classes\\CLSID\\{$id}" /f >/dev/null 2>&1 || true
+    "$run" reg delete "HKLM\\Software\\Classes\\CLSID\\{$id}" /f "$view" >/dev/null 2>&1 || true
   done
   rm -rf "$out"
 }
@@ -31,7 +43,7 @@ fail() {
 # register <id> <subkey> <default value>
 register() {
   registered+=("$1")
-  "$run" reg add "HKLM\\Software\\Classes\\CLSID\\{$1}\\$2" /ve /d "$3" /f >/dev/null 2>&1 ||
+  "$run" reg add "HKLM\\Software\\Classes\\CLSID\\{$1}\\$2" /ve /d "$3" /f "$view" >/dev/null 2>&1 ||
     fail "reg add for {$1}\\$2"
 }
 

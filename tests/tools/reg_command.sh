@@ -4,7 +4,8 @@
 # Usage: reg_command.sh <vtls.exe>
 set -euo pipefail
 vtls_exe="$1"
-run="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)/wine-run.sh"
+# The program that runs this build's Windows programs (the tests pass their build's emulator).
+run="${VTLS_WINE_RUN:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)/wine-run.sh}"
 base='HKCU\Software\VtlsRegCommandTest'
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
