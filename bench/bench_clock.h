@@ -20,6 +20,22 @@ inline double CounterSeconds() {
     return static_cast<double>(now.QuadPart) / frequency;
 }
 
+// The counter itself, for timestamps taken in several processes and compared.
+inline LONGLONG CounterTicks() {
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+inline double TicksToMicroseconds(LONGLONG ticks) {
+    static const double micro = [] {
+        LARGE_INTEGER f{};
+        QueryPerformanceFrequency(&f);
+        return 1e6 / static_cast<double>(f.QuadPart);
+    }();
+    return static_cast<double>(ticks) * micro;
+}
+
 inline double Median(std::vector<double> values) {
     if (values.empty()) {
         return 0;

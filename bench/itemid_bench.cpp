@@ -35,10 +35,7 @@ constexpr std::size_t kSortListCount = 100000;
 constexpr int kSortRepetitions = 5;
 
 // Lists from the shell's own functions go back to the shell.
-struct ShellListDeleter {
-    void operator()(ITEMIDLIST* list) const noexcept { ILFree(list); }
-};
-using ShellIDList = std::unique_ptr<ITEMIDLIST, ShellListDeleter>;
+using ShellIDList = vtls::UniqueShellIDList;
 
 // Some shells (Wine's among them) export ILLoadFromStream by its ordinal only, so
 // an import by name would bind to a stub; it is looked up at run time instead.
@@ -366,7 +363,7 @@ bool RoundTrip(RoundTripFigures& figures) {
             ++figures.oursFailures;
         }
         const vtls::UniqueIDList owner(read);
-        bytes += owner ? owner->mkid.cb : 0;
+        bytes += owner ? owner.get()->mkid.cb : 0;
         if (identical != nullptr) {
             *identical = SameBytes(list.get(), owner.get());
         }
@@ -382,7 +379,7 @@ bool RoundTrip(RoundTripFigures& figures) {
             ++figures.peerFailures;
         }
         const ShellIDList owner(read);
-        bytes += owner ? owner->mkid.cb : 0;
+        bytes += owner ? owner.get()->mkid.cb : 0;
         if (identical != nullptr) {
             *identical = SameBytes(source, owner.get());
         }

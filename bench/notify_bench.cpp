@@ -27,6 +27,8 @@
 #include <vector>
 
 #include "VantrelSh.h"
+#include "bench_clock.h"
+#include "base/item_list_owner.h"
 #include "base/unique_resource.h"
 
 namespace {
@@ -90,15 +92,8 @@ using UniqueWindow = vtls::UniqueResource<HWND, DestroyOwnWindow>;
 using UniqueView = vtls::UniqueResource<void*, UnmapView>;
 using UniqueShellRegistration = vtls::UniqueResource<ULONG, DeregisterShellNotify>;
 
-struct OurListDeleter {
-    void operator()(ITEMIDLIST* list) const noexcept { VtlsSHFree(list); }
-};
-using OurList = std::unique_ptr<ITEMIDLIST, OurListDeleter>;
-
-struct ShellListDeleter {
-    void operator()(ITEMIDLIST* list) const noexcept { ILFree(list); }
-};
-using ShellList = std::unique_ptr<ITEMIDLIST, ShellListDeleter>;
+using vtls::UniqueIDList;
+using vtls::UniqueShellIDList;
 
 struct CoTaskDeleter {
     void operator()(void* memory) const noexcept { CoTaskMemFree(memory); }
@@ -115,45 +110,19 @@ struct RoleScope {
 
 // ---- Timing ------------------------------------------------------------------
 
-LONGLONG Ticks() {
-    LARGE_INTEGER now{};
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
+using vtls::bench::CounterTicks;
+using vtls::bench::Median;
 
-double TickMicroseconds() {
-    static const double micro = [] {
-        LARGE_INTEGER f{};
-        QueryPerformanceFrequency(&f);
-        return 1e6 / static_cast<double>(f.QuadPart);
-    }();
-    return micro;
-}
-
-double Micro(LONGLONG ticks) { return static_cast<double>(ticks) * TickMicroseconds(); }
+double Micro(LONGLONG ticks) { return vtls::bench::TicksToMicroseconds(ticks); }
 
 struct Spread {
     double p50 = 0;
     double p99 = 0;
 };
 
-// Nearest-rank percentiles.
-Spread SpreadOf(std::vector<double> values) {
-    Spread spread;
-    if (values.empty()) {
-        return spread;
-    }
-    std::sort(values.begin(), values.end());
-    const auto rank = [&](double p) {
-        const auto index = static_cast<std::size_t>(std::ceil(p * static_cast<double>(values.size())));
-        return values[std::min(values.size(), std::max<std::size_t>(index, 1)) - 1];
-    };
-    spread.p50 = rank(0.50);
-    spread.p99 = rank(0.99);
-    return spread;
+Spread SpreadOf(const std::vector<double>& values) {
+    return Spread{vtls::bench::Percentile(values, 0.50), vtls::bench::Percentile(values, 0.99)};
 }
-
-double Median(std::vector<double> values) { return SpreadOf(std::move(values)).p50; }
 
 // ---- Memory the bench shares with its helpers ----------------------------------
 
@@ -179,7 +148,7 @@ Slot* g_slot = nullptr;  // a helper's own slot, or the bench's local one
 std::vector<UniqueWindow>* g_unrelated = nullptr;
 
 void Acknowledge(volatile LONG64& tick, volatile LONG& count) {
-    InterlockedExchange64(&tick, Ticks());
+    InterlockedExchange64(&tick, CounterTicks());
     InterlockedIncrement(&count);
 }
 
@@ -302,7 +271,7 @@ private:
 
 // `count` children of an OPC browse, made as a server makes them per request.
 HGLOBAL BuildAnswer(LPCITEMIDLIST parent, DWORD count) {
-    std::vector<OurList> children;
+    std::vector<UniqueIDList> children;
     std::vector<LPCITEMIDLIST> pointers(std::max<DWORD>(count, 1), nullptr);
     children.reserve(count);
     for (DWORD i = 0; i < count; ++i) {
@@ -466,21 +435,21 @@ struct Floors {
 void MeasureFloors(HWND helper, const Slot& helperSlot, HWND local, Floors& floors) {
     for (int i = -kWarmupCalls; i < kFloorCalls; ++i) {
         const LONG pings = helperSlot.pings;
-        const LONGLONG p0 = Ticks();
+        const LONGLONG p0 = CounterTicks();
         SendMessageW(helper, kPingMessage, 0, 0);
-        const LONGLONG p1 = Ticks();
+        const LONGLONG p1 = CounterTicks();
         const LONGLONG received = helperSlot.lastPingTick;
         const bool arrived = helperSlot.pings == pings + 1;
-        const LONGLONG l0 = Ticks();
+        const LONGLONG l0 = CounterTicks();
         SendMessageW(local, kPingMessage, 0, 0);
-        const LONGLONG l1 = Ticks();
+        const LONGLONG l1 = CounterTicks();
         constexpr UINT kBounded = SMTO_NORMAL | SMTO_ABORTIFHUNG;
         DWORD_PTR result = 0;
-        const LONGLONG b0 = Ticks();
+        const LONGLONG b0 = CounterTicks();
         SendMessageTimeoutW(helper, kPingMessage, 0, 0, kBounded, VTLS_BROADCAST_TIMEOUT_MS, &result);
-        const LONGLONG b1 = Ticks();
+        const LONGLONG b1 = CounterTicks();
         SendMessageTimeoutW(local, kPingMessage, 0, 0, kBounded, VTLS_LISTENER_TIMEOUT_MS, &result);
-        const LONGLONG b2 = Ticks();
+        const LONGLONG b2 = CounterTicks();
         if (i < 0) {
             continue;
         }
@@ -495,11 +464,11 @@ void MeasureFloors(HWND helper, const Slot& helperSlot, HWND local, Floors& floo
     Slot scratch{};
     std::vector<double> ack;
     for (int r = 0; r < 11; ++r) {
-        const LONGLONG t0 = Ticks();
+        const LONGLONG t0 = CounterTicks();
         for (int i = 0; i < kAckCalls; ++i) {
             Acknowledge(scratch.lastPingTick, scratch.pings);
         }
-        ack.push_back(Micro(Ticks() - t0) * 1000.0 / kAckCalls);
+        ack.push_back(Micro(CounterTicks() - t0) * 1000.0 / kAckCalls);
     }
     floors.ackNs = Median(ack);
 }
@@ -516,14 +485,14 @@ struct EventLatency {
 void MeasureFlushedEvent(HWND helper, const Slot& slot, LPCITEMIDLIST item, int events, EventLatency& out) {
     for (int i = -kWarmupCalls; i < events; ++i) {
         const LONG received = slot.received;
-        const LONGLONG t0 = Ticks();
+        const LONGLONG t0 = CounterTicks();
         SHChangeNotify2(kEvent, VTLS_SHCNF_FLUSH, item, nullptr, nullptr, 0);
-        const LONGLONG t1 = Ticks();
+        const LONGLONG t1 = CounterTicks();
         const LONGLONG got = slot.lastEventTick;
         const bool arrived = slot.received == received + 1;
-        const LONGLONG p0 = Ticks();
+        const LONGLONG p0 = CounterTicks();
         SendMessageW(helper, kPingMessage, 0, 0);
-        const LONGLONG p1 = Ticks();
+        const LONGLONG p1 = CounterTicks();
         const LONGLONG pinged = slot.lastPingTick;
         if (i < 0) {
             continue;
@@ -561,13 +530,13 @@ BatchFigures MeasureBatch(const std::vector<const Slot*>& listeners, HWND local,
         for (std::size_t k = 0; k < listeners.size(); ++k) {
             before[k] = listeners[k]->received;
         }
-        const LONGLONG t0 = Ticks();
+        const LONGLONG t0 = CounterTicks();
         for (int i = 0; i < shape.records; ++i) {
             SHChangeNotify2(kEvent, VTLS_SHCNF_IDLIST, item, nullptr, nullptr, 0);
         }
-        const LONGLONG t1 = Ticks();
+        const LONGLONG t1 = CounterTicks();
         SHChangeNotify2(0, VTLS_SHCNF_FLUSH, nullptr, nullptr, nullptr, 0);
-        const LONGLONG t2 = Ticks();
+        const LONGLONG t2 = CounterTicks();
         for (std::size_t k = 0; k < listeners.size(); ++k) {
             figures.shortDeliveries += listeners[k]->received == before[k] + shape.records ? 0 : 1;
         }
@@ -578,9 +547,9 @@ BatchFigures MeasureBatch(const std::vector<const Slot*>& listeners, HWND local,
         flush.push_back(Micro(t2 - t1));
         total.push_back(Micro(t2 - t0));
         for (int i = 0; i < kFloorPerRepetition; ++i) {
-            const LONGLONG l0 = Ticks();
+            const LONGLONG l0 = CounterTicks();
             SendMessageW(local, kPingMessage, 0, 0);
-            localSend.push_back(Micro(Ticks() - l0));
+            localSend.push_back(Micro(CounterTicks() - l0));
         }
     }
     figures.postUs = Median(post);
@@ -640,11 +609,11 @@ FindFigures MeasureFind(const char* state) {
     enumerated.reserve(64);
     byClass.reserve(64);
     for (int i = -kWarmupCalls; i < kFindCalls; ++i) {
-        const LONGLONG t0 = Ticks();
+        const LONGLONG t0 = CounterTicks();
         FindByEnumeration(enumerated);
-        const LONGLONG t1 = Ticks();
+        const LONGLONG t1 = CounterTicks();
         FindByClass(byClass);
-        const LONGLONG t2 = Ticks();
+        const LONGLONG t2 = CounterTicks();
         if (i >= 0) {
             out.enumeration.push_back(Micro(t1 - t0));
             out.byClass.push_back(Micro(t2 - t1));
@@ -670,16 +639,16 @@ void MeasureContent(HWND server, HWND local, ContentFigures& out) {
     for (int i = -5; i < kContentRounds; ++i) {
         for (std::size_t c = 0; c < std::size(kChildCounts); ++c) {
             CIDA* raw = nullptr;
-            const LONGLONG t0 = Ticks();
+            const LONGLONG t0 = CounterTicks();
             const HRESULT hr = VtlsGetContentInSync(nullptr, kChildCounts[c], &raw);
-            const LONGLONG t1 = Ticks();
+            const LONGLONG t1 = CounterTicks();
             const UniqueCida content(raw);
             const bool right = hr == S_OK && content && content->cidl == kChildCounts[c];
             HGLOBAL block = nullptr;
-            const LONGLONG c0 = Ticks();
+            const LONGLONG c0 = CounterTicks();
             const HRESULT answered = AnswerContent(nullptr, kChildCounts[c], &block);
             const vtls::UniqueGlobal owner(block);
-            const LONGLONG c1 = Ticks();
+            const LONGLONG c1 = CounterTicks();
             if (i < 0) {
                 continue;
             }
@@ -687,11 +656,11 @@ void MeasureContent(HWND server, HWND local, ContentFigures& out) {
             out.callback[c].push_back(Micro(c1 - c0));
             out.failures += right && answered == S_OK ? 0 : 1;
         }
-        const LONGLONG p0 = Ticks();
+        const LONGLONG p0 = CounterTicks();
         SendMessageW(server, kPingMessage, 0, 0);
-        const LONGLONG p1 = Ticks();
+        const LONGLONG p1 = CounterTicks();
         SendMessageW(server, kRelayMessage, reinterpret_cast<WPARAM>(local), 0);
-        const LONGLONG p2 = Ticks();
+        const LONGLONG p2 = CounterTicks();
         if (i >= 0) {
             out.ping.push_back(Micro(p1 - p0));
             out.relay.push_back(Micro(p2 - p1));
@@ -713,7 +682,7 @@ void MeasureShell(HWND listener, Slot& slot, ShellFigures& out) {
     if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, &rawDesktop))) {
         return;
     }
-    const ShellList desktop(rawDesktop);
+    const UniqueShellIDList desktop(rawDesktop);
     SHChangeNotifyEntry entry{};
     entry.pidl = desktop.get();
     entry.fRecursive = FALSE;
@@ -725,9 +694,9 @@ void MeasureShell(HWND listener, Slot& slot, ShellFigures& out) {
     }
     for (int i = -kWarmupCalls; i < kShellEvents; ++i) {
         const LONG received = slot.received;
-        const LONGLONG t0 = Ticks();
+        const LONGLONG t0 = CounterTicks();
         SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_IDLIST | SHCNF_FLUSH, desktop.get(), nullptr);
-        const LONGLONG t1 = Ticks();
+        const LONGLONG t1 = CounterTicks();
         bool arrived = slot.received == received + 1;
         const bool inTime = arrived;
         for (const DWORD start = GetTickCount(); !arrived && GetTickCount() - start < kShellWaitMs;) {
@@ -735,9 +704,9 @@ void MeasureShell(HWND listener, Slot& slot, ShellFigures& out) {
             arrived = slot.received == received + 1;
         }
         const LONGLONG got = slot.lastEventTick;
-        const LONGLONG l0 = Ticks();
+        const LONGLONG l0 = CounterTicks();
         SendMessageW(listener, kPingMessage, 0, 0);
-        const LONGLONG l1 = Ticks();
+        const LONGLONG l1 = CounterTicks();
         if (i < 0) {
             continue;
         }
@@ -837,7 +806,7 @@ int RunBench(const wchar_t* dataFolder) {
     }
     const HWND local = localThread.Window();
     const GUID itemGuid{0x3f2b9a10, 0x4c1e, 0x4d2a, {0x9b, 0x61, 0x2e, 0x7c, 0x04, 0x5a, 0x11, 0xd3}};
-    const OurList item(VtlsCreateID(L"Line3.Boiler2.SteamPressure.PV", 5, 17, &itemGuid, 0, nullptr));
+    const UniqueIDList item(VtlsCreateID(L"Line3.Boiler2.SteamPressure.PV", 5, 17, &itemGuid, 0, nullptr));
     if (!item) {
         std::printf("VtlsCreateID failed\n");
         return 1;
@@ -873,9 +842,9 @@ int RunBench(const wchar_t* dataFolder) {
 
     const auto flushedEvents = [&item](std::vector<double>& out) {
         for (int i = -kWarmupCalls; i < kLatencyEvents; ++i) {
-            const LONGLONG t0 = Ticks();
+            const LONGLONG t0 = CounterTicks();
             SHChangeNotify2(kEvent, VTLS_SHCNF_FLUSH, item.get(), nullptr, nullptr, 0);
-            const LONGLONG t1 = Ticks();
+            const LONGLONG t1 = CounterTicks();
             if (i >= 0) {
                 out.push_back(Micro(t1 - t0));
             }

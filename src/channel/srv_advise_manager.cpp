@@ -15,76 +15,27 @@ WindowClassRecord g_srvChannelClass{VTLS_SRVCHANNEL_CLASS, 0};
 
 }  // namespace
 
-HRESULT CVtlsSrvAdviseManager::Start() noexcept {
-    if (m_thread.Running()) {
-        return S_OK;
-    }
-    return m_thread.Start(ThreadBody, this) ? S_OK : E_OUTOFMEMORY;
+CVtlsSrvAdviseManager::CVtlsSrvAdviseManager() noexcept : CThreadedWindow(g_srvChannelClass, WM_VTLS_CLOSECHANNEL) {}
+
+HRESULT CVtlsSrvAdviseManager::Start() noexcept { return StartThread() ? S_OK : E_OUTOFMEMORY; }
+
+void CVtlsSrvAdviseManager::Stop() noexcept { StopThread(); }
+
+bool CVtlsSrvAdviseManager::EnterThread() noexcept {
+    return SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED | COINIT_DISABLE_OLE1DDE));
 }
 
-void CVtlsSrvAdviseManager::Stop() noexcept {
-    if (!m_thread.Running()) {
-        return;
-    }
-    HWND window = nullptr;
-    {
-        ScopedLock lock(m_lock);
-        window = Handle();
-    }
-    if (window != nullptr) {
-        // Handled on the channel thread; returns once the window is gone.
-        SendMessageW(window, WM_VTLS_CLOSECHANNEL, 0, 0);
-    }
-    m_thread.Join();
-}
+void CVtlsSrvAdviseManager::LeaveThread() noexcept { CoUninitialize(); }
 
-unsigned __stdcall CVtlsSrvAdviseManager::ThreadBody(void* self) {
-    static_cast<CVtlsSrvAdviseManager*>(self)->RunThread();
-    ExitWindowThread();
-}
+const wchar_t* CVtlsSrvAdviseManager::WindowName() const noexcept { return VTLS_SERVER_WINDOW_NAME; }
 
-void CVtlsSrvAdviseManager::RunThread() noexcept {
-    // The content callback runs here, in the multithreaded apartment.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED | COINIT_DISABLE_OLE1DDE);
-    if (FAILED(com)) {
-        m_thread.SignalReady();
-        return;
-    }
-    const HWND window = CreateBoundWindow(g_srvChannelClass, VTLS_SERVER_WINDOW_NAME);
-    m_thread.SignalReady();
-    if (window != nullptr) {
-        RunMessageLoop();
-        if (const HWND left = Handle(); left != nullptr) {
-            DestroyWindow(left);
-        }
-    }
-    CoUninitialize();
-}
-
-void CVtlsSrvAdviseManager::OnFinalMessage(HWND /*window*/) noexcept {
-    // One window per thread: with it gone the thread has nothing left to serve.
-    PostQuitMessage(0);
-}
-
-bool CVtlsSrvAdviseManager::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                                 LRESULT& result, DWORD mapId) noexcept {
-    if (mapId != 0) {
+bool CVtlsSrvAdviseManager::ProcessOwnMessage(HWND /*window*/, UINT message, WPARAM wParam, LPARAM lParam,
+                                              LRESULT& result) noexcept {
+    if (message != WM_COPYDATA) {
         return false;
     }
-    switch (message) {
-        case WM_COPYDATA:
-            result = OnCopyData(reinterpret_cast<HWND>(wParam), reinterpret_cast<const COPYDATASTRUCT*>(lParam));
-            return true;
-        // WM_VTLS_CLOSECHANNEL
-        //   wParam, lParam: 0
-        //   result: 0, after the window is destroyed
-        case WM_VTLS_CLOSECHANNEL:
-            DestroyWindow(window);
-            result = 0;
-            return true;
-        default:
-            return false;
-    }
+    result = OnCopyData(reinterpret_cast<HWND>(wParam), reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+    return true;
 }
 
 LRESULT CVtlsSrvAdviseManager::OnCopyData(HWND replyTo, const COPYDATASTRUCT* data) noexcept {

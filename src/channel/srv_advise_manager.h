@@ -4,15 +4,13 @@
 
 #include <windows.h>
 
-#include "base/window_object.h"
-#include "base/window_thread.h"
-#include "base/critical_section.h"
+#include "base/threaded_window.h"
 
 namespace vtls {
 
-class CVtlsSrvAdviseManager final : public CWindowImplBaseT {
+class CVtlsSrvAdviseManager final : public CThreadedWindow {
 public:
-    CVtlsSrvAdviseManager() noexcept = default;
+    CVtlsSrvAdviseManager() noexcept;
     ~CVtlsSrvAdviseManager() = default;
 
     // Starts the channel thread and waits until its window exists; S_OK at once
@@ -21,13 +19,13 @@ public:
     // Destroys the window on its thread and waits for the thread to end.
     void Stop() noexcept;
 
-    bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
-                              DWORD mapId) noexcept override;
-    void OnFinalMessage(HWND window) noexcept override;
-
 private:
-    [[noreturn]] static unsigned __stdcall ThreadBody(void* self);
-    void RunThread() noexcept;
+    // The content callback runs on the channel thread, in the multithreaded apartment.
+    bool EnterThread() noexcept override;
+    void LeaveThread() noexcept override;
+    const wchar_t* WindowName() const noexcept override;
+    bool ProcessOwnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                           LRESULT& result) noexcept override;
 
     // WM_COPYDATA
     //   wParam: the window that receives the reply
@@ -36,9 +34,6 @@ private:
     //           E_FAIL when its answer cannot be sent or the requester's window
     //           did not take it in time; 0 for other dwData
     LRESULT OnCopyData(HWND replyTo, const COPYDATASTRUCT* data) noexcept;
-
-    WindowThread m_thread;
-    CriticalSection m_lock;  // Stop's read of the window handle
 };
 
 extern CVtlsSrvAdviseManager g_SrvAdviseManager;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/item_list_owner.h"
 #include "itemid/shell_allocator.h"
 
 namespace vtls {
@@ -17,7 +18,6 @@ namespace vtls {
 // A whole copy, terminator included, from SHAlloc; null for null or on failure.
 [[nodiscard]] LPITEMIDLIST CloneIDList(LPCITEMIDLIST list) noexcept;
 
-using UniqueIDList = std::unique_ptr<ITEMIDLIST, ShellMemoryDeleter>;
 
 [[nodiscard]] inline const std::uint8_t* Bytes(LPCITEMIDLIST list) noexcept {
     return reinterpret_cast<const std::uint8_t*>(list);

@@ -33,12 +33,14 @@ CFsNotifyManager::~CFsNotifyManager() {
     }
 }
 
+CFsNotifyManager::CFsNotifyManager() noexcept : CThreadedWindow(g_fsNotifyClass, WM_VTLS_CLOSENOTIFY) {}
+
 HRESULT CFsNotifyManager::Start() noexcept {
-    if (m_thread.Running()) {
+    if (ThreadRunning()) {
         return S_OK;
     }
     // Content requests are admitted while the role is held.
-    if (g_ContentClient.Open() && m_thread.Start(WorkerThreadProc, this)) {
+    if (g_ContentClient.Open() && StartThread()) {
         return S_OK;
     }
     g_ContentClient.Close();
@@ -46,52 +48,26 @@ HRESULT CFsNotifyManager::Start() noexcept {
 }
 
 void CFsNotifyManager::Stop() noexcept {
-    if (m_thread.Running()) {
-        HWND window = nullptr;
-        {
-            ScopedLock lock(m_lock);
-            window = Handle();
-        }
-        if (window != nullptr && IsWindow(window)) {
-            SendMessageW(window, WM_VTLS_CLOSENOTIFY, 0, 0);
-        }
-        m_thread.Join();
-    }
+    StopThread();
     g_ContentClient.Close();
 }
 
-unsigned __stdcall CFsNotifyManager::WorkerThreadProc(void* self) {
-    static_cast<CFsNotifyManager*>(self)->RunWorker();
-    ExitWindowThread();
+const wchar_t* CFsNotifyManager::WindowName() const noexcept {
+    return g_bFsNotifyServer ? VTLS_SERVER_WINDOW_NAME : VTLS_CLIENT_WINDOW_NAME;
 }
 
-void CFsNotifyManager::RunWorker() noexcept {
-    // The role is read once: it names the window for its whole life.
-    const wchar_t* name = g_bFsNotifyServer ? VTLS_SERVER_WINDOW_NAME : VTLS_CLIENT_WINDOW_NAME;
-    const HWND window = CreateBoundWindow(g_fsNotifyClass, name);
+void CFsNotifyManager::OnWindowMade(HWND window) noexcept {
     // Content replies come to this window.
     g_ContentClient.SetReplyWindow(window);
-    m_thread.SignalReady();
-    if (window == nullptr) {
-        return;
-    }
-    RunMessageLoop();
-    if (const HWND left = Handle(); left != nullptr && IsWindow(left)) {
-        DestroyWindow(left);
-    }
 }
 
-void CFsNotifyManager::OnFinalMessage(HWND /*window*/) noexcept {
+void CFsNotifyManager::OnFinalMessage(HWND window) noexcept {
     g_ContentClient.SetReplyWindow(nullptr);
-    // One window per thread: with it gone the worker has nothing left to serve.
-    PostQuitMessage(0);
+    CThreadedWindow::OnFinalMessage(window);
 }
 
-bool CFsNotifyManager::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                            LRESULT& result, DWORD mapId) noexcept {
-    if (mapId != 0) {
-        return false;
-    }
+bool CFsNotifyManager::ProcessOwnMessage(HWND /*window*/, UINT message, WPARAM wParam, LPARAM lParam,
+                                         LRESULT& result) noexcept {
     switch (message) {
         case WM_COPYDATA:
             result = OnCopyData(reinterpret_cast<HWND>(wParam), reinterpret_cast<const COPYDATASTRUCT*>(lParam));
@@ -101,13 +77,6 @@ bool CFsNotifyManager::ProcessWindowMessage(HWND window, UINT message, WPARAM wP
             return true;
         case WM_VTLS_UPDATEICONS:
             result = OnUpdateIcons(reinterpret_cast<LPITEMIDLIST>(lParam));
-            return true;
-        // WM_VTLS_CLOSENOTIFY
-        //   wParam, lParam: not examined
-        //   result: 0, after the window is destroyed
-        case WM_VTLS_CLOSENOTIFY:
-            DestroyWindow(window);
-            result = 0;
             return true;
         default:
             return false;

@@ -7,8 +7,7 @@
 
 #include <cstdint>
 
-#include "base/window_object.h"
-#include "base/window_thread.h"
+#include "base/threaded_window.h"
 #include "base/critical_section.h"
 #include "base/heap_vector.h"
 #include "base/pumping_lock.h"
@@ -17,9 +16,9 @@
 
 namespace vtls {
 
-class CFsNotifyManager final : public CWindowImplBaseT {
+class CFsNotifyManager final : public CThreadedWindow {
 public:
-    CFsNotifyManager() noexcept = default;
+    CFsNotifyManager() noexcept;
     ~CFsNotifyManager();
 
     // Starts the worker thread and waits until its window exists; S_OK at once
@@ -29,10 +28,6 @@ public:
     // releases the semaphore and any reply not taken. Listeners and pending
     // changes stay for the next role.
     void Stop() noexcept;
-
-    bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
-                              DWORD mapId) noexcept override;
-    void OnFinalMessage(HWND window) noexcept override;
 
     // Listener windows of this process.
     [[nodiscard]] HRESULT Register(HWND window) noexcept;
@@ -66,8 +61,12 @@ public:
     void DeliverBatch(DeliveryBlock* block) noexcept;
 
 private:
-    [[noreturn]] static unsigned __stdcall WorkerThreadProc(void* self);
-    void RunWorker() noexcept;
+    // The role is read once, as the window is made: it names the window for its whole life.
+    const wchar_t* WindowName() const noexcept override;
+    void OnWindowMade(HWND window) noexcept override;
+    void OnFinalMessage(HWND window) noexcept override;
+    bool ProcessOwnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                           LRESULT& result) noexcept override;
 
     // WM_COPYDATA
     //   wParam: the sending window; for a content reply, the server's channel window
@@ -94,9 +93,8 @@ private:
     void BroadcastBatch(std::uint8_t* batch) noexcept;
 
     HeapVector<std::uint8_t*> m_pending;  // change records posted, not yet flushed; owned
-    CriticalSection m_lock;        // m_pending, m_listeners, Stop's read of the window
+    CriticalSection m_lock;        // m_pending and m_listeners
     HeapVector<HWND> m_listeners;  // ascending by the handle's 32-bit value
-    WindowThread m_thread;         // m_hThread and m_dwThreadId
 
     // Serialises flushes; the thread that holds it sends every batch asked for
     // meanwhile before it leaves.

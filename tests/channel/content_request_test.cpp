@@ -10,7 +10,7 @@
 #include "echo_answer.h"
 #include "itemid/portable/id_list.h"
 #include "list_bytes.h"
-#include "role_process.h"
+#include "support/role_process.h"
 
 namespace {
 

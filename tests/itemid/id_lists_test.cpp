@@ -16,7 +16,7 @@ TEST(IDLists, SizeAndCloneOfThreeItems) {
     const auto* pidl = reinterpret_cast<LPCITEMIDLIST>(list.data());
     EXPECT_EQ(GetIDListSize(pidl), list.size() - 2);
     UniqueIDList copy(CloneIDList(pidl));
-    ASSERT_NE(copy, nullptr);
+    ASSERT_TRUE(copy);
     EXPECT_NE(static_cast<const void*>(copy.get()), static_cast<const void*>(pidl));
     EXPECT_EQ(std::memcmp(copy.get(), list.data(), list.size()), 0);
 }
@@ -27,8 +27,8 @@ TEST(IDLists, NullAndEmpty) {
     const test::Bytes empty = test::List({});
     EXPECT_EQ(GetIDListSize(reinterpret_cast<LPCITEMIDLIST>(empty.data())), 0u);
     UniqueIDList copy(CloneIDList(reinterpret_cast<LPCITEMIDLIST>(empty.data())));
-    ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(copy->mkid.cb, 0u);
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy.get()->mkid.cb, 0u);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "VantrelSh.h"
-#include "../channel/role_process.h"
+#include "support/role_process.h"
 #include "list_bytes.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "../channel/role_process.h"
+#include "support/role_process.h"
 #include "base/portable/byte_order.h"
 
 namespace vtls::test::streams {

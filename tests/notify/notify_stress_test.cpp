@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "VantrelSh.h"
-#include "../channel/echo_answer.h"
-#include "../channel/role_process.h"
+#include "channel/echo_answer.h"
+#include "support/role_process.h"
 #include "channel/portable/content_message.h"
 #include "base/unique_resource.h"
 #include "base/portable/byte_order.h"

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "VantrelSh.h"
-#include "../channel/echo_answer.h"
-#include "../channel/role_process.h"
+#include "channel/echo_answer.h"
+#include "support/role_process.h"
 #include "channel/portable/content_message.h"
 #include "notify/event_streams.h"
 

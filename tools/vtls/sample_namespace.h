@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "VantrelSh.h"
+#include "base/item_list_owner.h"
 #include "base/unique_resource.h"
 
 namespace vtls::tool {
@@ -28,14 +29,13 @@ inline constexpr INT kSampleServer = 9;  // the type whose GUID is the server's 
 inline constexpr DWORD kAllChildren = 0;
 inline constexpr DWORD kFoldersOnly = 1;  // hosts, servers and branches; no items
 
-inline void FreeItemList(LPITEMIDLIST list) noexcept { VtlsSHFree(list); }
-using UniqueItemList = UniqueResource<LPITEMIDLIST, FreeItemList>;
+using vtls::UniqueIDList;
 
 struct SampleNode {
     std::wstring name;
     INT type = 0;
     DWORD data = 0;      // items: their canonical VARTYPE; 0 elsewhere
-    UniqueItemList id;   // a one-item list made by VtlsCreateID
+    UniqueIDList id;   // a one-item list made by VtlsCreateID
     std::vector<SampleNode> children;
 
     [[nodiscard]] const std::uint8_t* ItemBytes() const noexcept {

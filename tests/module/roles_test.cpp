@@ -7,7 +7,7 @@
 
 #include "VantrelSh.h"
 #include "notify/notify_messages.h"
-#include "role_process.h"
+#include "support/role_process.h"
 #include "support/process_resources.h"
 
 namespace {

@@ -4,9 +4,9 @@
 #include <process.h>
 
 #include "VantrelSh.h"
-#include "../channel/role_process.h"
+#include "support/role_process.h"
 #include "channel/portable/content_message.h"
-#include "../channel/echo_answer.h"
+#include "channel/echo_answer.h"
 #include "list_bytes.h"
 
 namespace {
