@@ -35,6 +35,11 @@ void CThreadedWindow::RunThread() noexcept {
         if (const HWND left = Handle(); left != nullptr && IsWindow(left)) {
             DestroyWindow(left);
         }
+        // Messages other processes sent before the window was gone are answered
+        // here rather than left to the end of the thread.
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        }
     }
     LeaveThread();
 }

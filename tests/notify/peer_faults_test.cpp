@@ -14,6 +14,7 @@
 #include "channel/echo_answer.h"
 #include "support/role_process.h"
 #include "channel/portable/content_message.h"
+#include "icons/under_wine.h"
 #include "notify/event_streams.h"
 
 namespace {
@@ -270,6 +271,13 @@ TEST(PeerFaults, ThreadsFlushingAtOnceKeepEachThreadsOrder) {
 }
 
 TEST(PeerFaults, AProcessLeavingItsRoleUnderTrafficCostsOthersNothing) {
+    if (sizeof(void*) == 4 && vtls::test::RunningUnderWine()) {
+        // Measured on the WoW64 Wine 10 of the i686 runs: with one process taking
+        // and leaving the client role while another posts, its wineserver spins
+        // at full load and every process of the prefix waits on it for good.
+        // The walk this test guards is checked deterministically in core_tests.
+        GTEST_SKIP() << "the WoW64 Wine 10 server spins under role churn with traffic";
+    }
     RoleProcess stable(L"client 1");
     ASSERT_TRUE(stable.Ready());
     NamedEvent go(L"go");
