@@ -63,6 +63,10 @@ using UniqueModule = UniqueResource<HMODULE, ReleaseModule>;
 using UniqueGlobal = UniqueResource<HGLOBAL, FreeGlobal>;
 using UniqueLocal = UniqueResource<HLOCAL, FreeLocal>;
 
+// Memory from the process heap (HeapAlloc on GetProcessHeap()).
+inline void FreeProcessHeapMemory(void* memory) noexcept { ::HeapFree(::GetProcessHeap(), 0, memory); }
+using UniqueHeapMemory = UniqueResource<void*, FreeProcessHeapMemory>;
+
 // Memory from CoTaskMemAlloc.
 inline void FreeCoTaskMemory(void* memory) noexcept { ::CoTaskMemFree(memory); }
 using UniqueCoTaskMem = UniqueResource<void*, FreeCoTaskMemory>;

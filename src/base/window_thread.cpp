@@ -10,9 +10,9 @@ bool WindowThread::Start(unsigned(__stdcall* body)(void*), void* argument) noexc
         return false;
     }
     // The thread's own reference on the library, given back by ExitWindowThread.
-    HMODULE library = nullptr;
+    UniqueModule library;
     if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&ExitWindowThread),
-                            &library)) {
+                            library.put())) {
         m_ready.reset();
         return false;
     }
@@ -21,10 +21,10 @@ bool WindowThread::Start(unsigned(__stdcall* body)(void*), void* argument) noexc
         _beginthreadex(nullptr, static_cast<unsigned>(kWindowThreadStackReservation), body, argument,
                        STACK_SIZE_PARAM_IS_A_RESERVATION, &id)));
     if (!m_thread) {
-        FreeLibrary(library);
         m_ready.reset();
         return false;
     }
+    static_cast<void>(library.release());  // the thread's now
     m_threadId = id;
     // Other processes can reach the window once this returns.
     const HANDLE waits[] = {m_ready.get(), m_thread.get()};

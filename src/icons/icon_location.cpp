@@ -6,6 +6,7 @@
 
 #include "VantrelSh.h"
 #include "icons/portable/icon_location_text.h"
+#include "base/unique_resource.h"
 
 namespace {
 
@@ -35,15 +36,13 @@ struct ValueText {
 [[nodiscard]] HRESULT ReadDefaultValue(const wchar_t* classId, const wchar_t* format, ValueText* text) noexcept {
     wchar_t path[kKeyPathChars];
     wsprintfW(path, format, classId);
-    HKEY key = nullptr;
-    const HRESULT opened = VtlsRegOpenKey(HKEY_CLASSES_ROOT, path, &key, MAXIMUM_ALLOWED);
+    vtls::UniqueRegKey key;
+    const HRESULT opened = VtlsRegOpenKey(HKEY_CLASSES_ROOT, path, key.put(), MAXIMUM_ALLOWED);
     if (FAILED(opened)) {
         return opened;
     }
     text->bytes = kValueBytes;
-    const HRESULT read = VtlsRegQueryValue(key, nullptr, REG_SZ, text->chars, &text->bytes);
-    VtlsRegCloseKey(key);
-    return read;
+    return VtlsRegQueryValue(key.get(), nullptr, REG_SZ, text->chars, &text->bytes);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "VantrelSh.h"
 #include "icons/shell_icon_metrics.h"
+#include "base/unique_resource.h"
 
 namespace vtls {
 namespace {
@@ -32,17 +33,14 @@ struct MetricText {
 }
 
 [[nodiscard]] bool ReadShellIconSize(int* size) noexcept {
-    HKEY key = nullptr;
-    if (FAILED(VtlsRegOpenKey(HKEY_CURRENT_USER, kWindowMetricsKey, &key, MAXIMUM_ALLOWED))) {
+    UniqueRegKey key;
+    if (FAILED(VtlsRegOpenKey(HKEY_CURRENT_USER, kWindowMetricsKey, key.put(), MAXIMUM_ALLOWED))) {
         return false;
     }
     MetricText text;
     DWORD bytes = MetricText::kBytes;
-    const bool used = VtlsRegQueryValue(key, kShellIconSize, REG_SZ, text.bytes(), &bytes) == S_OK &&
-                      text.ToNumber(size) && *size >= kSmallestShellIcon &&
-                      *size <= kLargestShellIcon;
-    VtlsRegCloseKey(key);
-    return used;
+    return VtlsRegQueryValue(key.get(), kShellIconSize, REG_SZ, text.bytes(), &bytes) == S_OK &&
+           text.ToNumber(size) && *size >= kSmallestShellIcon && *size <= kLargestShellIcon;
 }
 
 }  // namespace
@@ -51,17 +49,17 @@ void InitShellIconMetrics() noexcept {
     g_bHighColorIcons = FALSE;
     g_nShellIconSize = GetSystemMetrics(SM_CXICON);
 
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kWindowMetricsKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    UniqueRegKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kWindowMetricsKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
         return;
     }
     MetricText text;
     int bitsPerPixel = 0;
-    if (ReadRaw(key, kShellIconBpp, &text) && text.ToNumber(&bitsPerPixel) && bitsPerPixel > 4) {
+    if (ReadRaw(key.get(), kShellIconBpp, &text) && text.ToNumber(&bitsPerPixel) && bitsPerPixel > 4) {
         g_bHighColorIcons = TRUE;
     }
     MetricText sizeText;
-    if (ReadRaw(key, kShellIconSize, &sizeText)) {
+    if (ReadRaw(key.get(), kShellIconSize, &sizeText)) {
         int size = g_nShellIconSize;
         if (sizeText.ToNumber(&size)) {
             g_nShellIconSize = size;
@@ -72,7 +70,6 @@ void InitShellIconMetrics() noexcept {
             g_nShellIconSize = GetSystemMetrics(SM_CXICON);
         }
     }
-    RegCloseKey(key);
 }
 
 }  // namespace vtls

@@ -4,6 +4,7 @@
 #include "VantrelSh.h"
 #include "itemid/portable/compare_rules.h"
 #include "itemid/id_lists.h"
+#include "base/unique_resource.h"
 
 namespace vtls {
 namespace {
@@ -55,12 +56,9 @@ int CompareNames(const itemid::NameView& a, const itemid::NameView& b) noexcept 
         }
         return copy;
     };
-    WCHAR* copyA = terminatedCopy(a);
-    WCHAR* copyB = terminatedCopy(b);
-    const int order = copyA != nullptr && copyB != nullptr ? lstrcmpiW(copyA, copyB) : 0;
-    HeapFree(GetProcessHeap(), 0, copyA);
-    HeapFree(GetProcessHeap(), 0, copyB);
-    return order;
+    const UniqueHeapMemory copyA(terminatedCopy(a));
+    const UniqueHeapMemory copyB(terminatedCopy(b));
+    return copyA && copyB ? lstrcmpiW(static_cast<LPCWSTR>(copyA.get()), static_cast<LPCWSTR>(copyB.get())) : 0;
 }
 
 }  // namespace

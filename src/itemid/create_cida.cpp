@@ -5,6 +5,7 @@
 #include "itemid/portable/cida_layout.h"
 #include "itemid/id_lists.h"
 #include "itemid/shared_block.h"
+#include "base/unique_resource.h"
 
 extern "C" HGLOBAL WINAPI SHCreateCIDA(LPCITEMIDLIST parent, UINT count, LPCITEMIDLIST* children) {
     using namespace vtls;
@@ -23,17 +24,14 @@ extern "C" HGLOBAL WINAPI SHCreateCIDA(LPCITEMIDLIST parent, UINT count, LPCITEM
     if (!size) {
         return nullptr;
     }
-    const HANDLE block = CreateSharedBlock(static_cast<DWORD>(*size), nullptr);
-    if (block == nullptr) {
-        return nullptr;
-    }
-    void* contents = LockSharedBlock(block, nullptr);
+    // Without a name the shared block is global memory, freed if it cannot be filled.
+    UniqueGlobal block(CreateSharedBlock(static_cast<DWORD>(*size), nullptr));
+    void* contents = block ? LockSharedBlock(block.get(), nullptr) : nullptr;
     if (contents == nullptr) {
-        GlobalFree(block);
         return nullptr;
     }
     itemid::WriteCida(static_cast<std::uint8_t*>(contents), Bytes(parent), count,
                       reinterpret_cast<const std::uint8_t* const*>(children));
-    UnlockSharedBlock(block, contents, nullptr);
-    return block;
+    UnlockSharedBlock(block.get(), contents, nullptr);
+    return block.release();
 }

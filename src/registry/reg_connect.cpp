@@ -1,6 +1,7 @@
 // VtlsRegConnectRegistry: the same root keys, local or on another machine.
 #include "VantrelSh.h"
 #include "registry/portable/reg_result.h"
+#include "base/unique_resource.h"
 
 extern "C" HRESULT WINAPI VtlsRegConnectRegistry(LPCWSTR machine, HKEY root, HKEY* out) {
     if (machine == nullptr || machine[0] == L'\0') {
@@ -14,9 +15,7 @@ extern "C" HRESULT WINAPI VtlsRegConnectRegistry(LPCWSTR machine, HKEY root, HKE
     if (error != ERROR_SUCCESS || !classes) {
         return vtls::registry::HResultFromRegError(static_cast<DWORD>(error));
     }
-    const HKEY machineRoot = *out;
+    const vtls::UniqueRegKey machineRoot(*out);
     *out = nullptr;
-    const HRESULT opened = VtlsRegOpenKey(machineRoot, L"Software\\Classes", out, MAXIMUM_ALLOWED);
-    VtlsRegCloseKey(machineRoot);
-    return opened;
+    return VtlsRegOpenKey(machineRoot.get(), L"Software\\Classes", out, MAXIMUM_ALLOWED);
 }
