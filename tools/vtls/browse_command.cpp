@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "VantrelSh.h"
+#include "arguments.h"
 #include "client_support.h"
 #include "commands.h"
 #include "console.h"
@@ -58,40 +59,6 @@ struct Options {
 void FreeTaskMemory(CIDA* block) noexcept { CoTaskMemFree(block); }
 using UniqueReply = UniqueResource<CIDA*, FreeTaskMemory>;
 
-// 1: run, 0: help printed, -1: bad arguments reported.
-int ParseOptions(int argc, wchar_t** argv, Options& options) {
-    for (int i = 0; i < argc; ++i) {
-        const wchar_t* argument = argv[i];
-        if (std::wcscmp(argument, L"--help") == 0 || std::wcscmp(argument, L"-h") == 0) {
-            Out(kUsage);
-            return 0;
-        }
-        const wchar_t* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        const std::string shown = value != nullptr ? ToUtf8(value) : "";
-        unsigned long number = 0;
-        if (std::wcscmp(argument, L"--value") == 0) {
-            if (!ParseWhole(value, 0xFFFFFFFFul, number)) {
-                Err(Format("vtls browse: --value needs a 32-bit whole number, not '%s'\n", shown.c_str()));
-                return -1;
-            }
-            options.value = static_cast<DWORD>(number);
-            ++i;
-        } else if (std::wcscmp(argument, L"--depth") == 0) {
-            if (!ParseWhole(value, kMaxDepth, number) || number == 0) {
-                Err(Format("vtls browse: --depth needs a whole number from 1 to %lu, not '%s'\n", kMaxDepth,
-                           shown.c_str()));
-                return -1;
-            }
-            options.depth = number;
-            ++i;
-        } else {
-            Err(Format("vtls browse: unexpected argument '%s'\n", ToUtf8(argument).c_str()));
-            Err(kUsage);
-            return -1;
-        }
-    }
-    return 1;
-}
 
 const char* VarTypeName(std::uint32_t type) {
     switch (type) {
@@ -349,11 +316,10 @@ int Browse(const Options& options) {
 
 int RunBrowse(int argc, wchar_t** argv) {
     Options options;
-    const int parsed = ParseOptions(argc, argv, options);
-    if (parsed <= 0) {
-        return parsed == 0 ? kExitOk : kExitUsage;
-    }
-    return Browse(options);
+    ArgumentReader arguments("browse", kUsage);
+    arguments.Whole(L"--value", 0, 0xFFFFFFFFul, [&](unsigned long n) { options.value = static_cast<DWORD>(n); });
+    arguments.Whole(L"--depth", 1, kMaxDepth, [&](unsigned long n) { options.depth = n; });
+    return arguments.Run(argc, argv, [&] { return Browse(options); });
 }
 
 }  // namespace vtls::tool

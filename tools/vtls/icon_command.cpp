@@ -6,6 +6,7 @@
 #include <string>
 
 #include "VantrelSh.h"
+#include "arguments.h"
 #include "commands.h"
 #include "console.h"
 #include "icon_file.h"
@@ -45,34 +46,6 @@ struct Options {
     std::wstring folder = L".";
 };
 
-// Exit code kExitOk when the options were understood.
-int ParseOptions(int argc, wchar_t** argv, Options& options) {
-    bool haveClass = false;
-    for (int i = 0; i < argc; ++i) {
-        if (std::wcscmp(argv[i], L"--out") == 0 && i + 1 < argc) {
-            options.folder = argv[++i];
-        } else if (!haveClass && argv[i][0] != L'-') {
-            if (FAILED(CLSIDFromString(argv[i], &options.classId))) {
-                Err(Format("vtls icon: '%s' is neither a class id in braces nor a registered ProgID\n",
-                           ToUtf8(argv[i]).c_str()));
-                return kExitUsage;
-            }
-            wchar_t text[40] = {};
-            StringFromGUID2(options.classId, text, 40);
-            options.classText = text;
-            haveClass = true;
-        } else {
-            Err(Format("vtls icon: unexpected argument '%s'\n", ToUtf8(argv[i]).c_str()));
-            Err(kUsage);
-            return kExitUsage;
-        }
-    }
-    if (!haveClass) {
-        Err(kUsage);
-        return kExitUsage;
-    }
-    return kExitOk;
-}
 
 // Writes one icon and says where; false after printing why not.
 bool SaveIcon(const char* which, HICON icon, const std::wstring& path) {
@@ -90,17 +63,7 @@ bool SaveIcon(const char* which, HICON icon, const std::wstring& path) {
     return true;
 }
 
-}  // namespace
-
-int RunIcon(int argc, wchar_t** argv) {
-    if (argc == 1 && (std::wcscmp(argv[0], L"--help") == 0 || std::wcscmp(argv[0], L"-h") == 0)) {
-        Out(kUsage);
-        return kExitOk;
-    }
-    Options options;
-    if (const int parsed = ParseOptions(argc, argv, options); parsed != kExitOk) {
-        return parsed;
-    }
+int Icon(const Options& options) {
     const std::string classText = ToUtf8(options.classText);
     wchar_t path[kPathChars] = {};
     INT index = 0;
@@ -135,6 +98,31 @@ int RunIcon(int argc, wchar_t** argv) {
     DestroyIcon(large);
     DestroyIcon(small);
     return saved ? kExitOk : kExitFailure;
+}
+
+}  // namespace
+
+int RunIcon(int argc, wchar_t** argv) {
+    Options options;
+    ArgumentReader arguments("icon", kUsage);
+    arguments.Value(L"--out", "a folder", [&](const wchar_t* folder) {
+        options.folder = folder;
+        return true;
+    });
+    arguments.Positional([&](const wchar_t* argument) -> std::string {
+        if (!options.classText.empty()) {
+            return "unexpected argument '" + ToUtf8(argument) + "'";
+        }
+        if (FAILED(CLSIDFromString(argument, &options.classId))) {
+            return "'" + ToUtf8(argument) + "' is neither a class id in braces nor a registered ProgID";
+        }
+        wchar_t text[40] = {};
+        StringFromGUID2(options.classId, text, 40);
+        options.classText = text;
+        return "";
+    });
+    arguments.Check([&]() -> std::string { return options.classText.empty() ? "which class?" : ""; }, true);
+    return arguments.Run(argc, argv, [&] { return Icon(options); });
 }
 
 }  // namespace vtls::tool

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "VantrelSh.h"
+#include "arguments.h"
 #include "commands.h"
 #include "console.h"
 
@@ -190,20 +191,16 @@ bool PrintLibrary() {
 }  // namespace
 
 int RunInfo(int argc, wchar_t** argv) {
-    if (argc > 0) {
-        if (std::wcscmp(argv[0], L"--help") == 0 || std::wcscmp(argv[0], L"-h") == 0) {
-            Out("usage: vtls info\n\nPrints the shell version and platform flags the library derived,\n"
-                "the shell settings, the clipboard format ids with their registered\n"
-                "names, and the path and file version of VantrelSh.dll.\n");
-            return kExitOk;
-        }
-        Err(Format("vtls info: unexpected argument '%s'\n", ToUtf8(argv[0]).c_str()));
-        return kExitUsage;
-    }
-    PrintVersion();
-    PrintSettings();
-    PrintClipboardFormats();
-    return PrintLibrary() ? kExitOk : kExitFailure;
+    const ArgumentReader arguments("info",
+                                   "usage: vtls info\n\nPrints the shell version and platform flags the library derived,\n"
+                                   "the shell settings, the clipboard format ids with their registered\n"
+                                   "names, and the path and file version of VantrelSh.dll.\n");
+    return arguments.Run(argc, argv, [] {
+        PrintVersion();
+        PrintSettings();
+        PrintClipboardFormats();
+        return PrintLibrary() ? kExitOk : kExitFailure;
+    });
 }
 
 }  // namespace vtls::tool

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "VantrelSh.h"
+#include "arguments.h"
 #include "change_events.h"
 #include "change_listener.h"
 #include "client_support.h"
@@ -55,51 +56,6 @@ struct Options {
     bool noWait = false;
 };
 
-// 1: run, 0: help printed, -1: bad arguments reported.
-int ParseOptions(int argc, wchar_t** argv, Options& options) {
-    for (int i = 0; i < argc; ++i) {
-        const wchar_t* argument = argv[i];
-        const wchar_t* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (std::wcscmp(argument, L"--help") == 0 || std::wcscmp(argument, L"-h") == 0) {
-            Out(Format(kUsage, EventNameList().c_str()));
-            return 0;
-        }
-        if (std::wcscmp(argument, L"--path") == 0 || std::wcscmp(argument, L"--path2") == 0) {
-            if (value == nullptr) {
-                Err(Format("vtls notify: %s needs a path\n", ToUtf8(argument).c_str()));
-                return -1;
-            }
-            std::optional<std::wstring>& path = std::wcscmp(argument, L"--path") == 0 ? options.path1 : options.path2;
-            path = value;
-            ++i;
-        } else if (std::wcscmp(argument, L"--private") == 0) {
-            options.privateEvent = true;
-        } else if (std::wcscmp(argument, L"--nowait") == 0) {
-            options.noWait = true;
-        } else if (!options.haveEvent && argument[0] != L'-') {
-            if (!ParseEvent(argument, options.event)) {
-                Err(Format("vtls notify: '%s' is no event code nor one of: %s\n", ToUtf8(argument).c_str(),
-                           EventNameList().c_str()));
-                return -1;
-            }
-            options.haveEvent = true;
-        } else {
-            Err(Format("vtls notify: unexpected argument '%s'\n", ToUtf8(argument).c_str()));
-            return -1;
-        }
-    }
-    if (!options.haveEvent) {
-        Err(Format(kUsage, EventNameList().c_str()));
-        return -1;
-    }
-    // This process queues nothing but its own event, so a deferred flush of
-    // event 0 would flush an empty queue.
-    if (options.event == 0 && options.noWait && !options.privateEvent) {
-        Err("vtls notify: event 0 only flushes, and with --nowait it would flush nothing\n");
-        return -1;
-    }
-    return 1;
-}
 
 bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
 
@@ -272,14 +228,7 @@ int PostDeferred(const Options& options, const std::vector<std::uint8_t>& list1,
     }
 }
 
-}  // namespace
-
-int RunNotify(int argc, wchar_t** argv) {
-    Options options;
-    const int parsed = ParseOptions(argc, argv, options);
-    if (parsed <= 0) {
-        return parsed == 0 ? kExitOk : kExitUsage;
-    }
+int Notify(const Options& options) {
     const std::unique_ptr<SampleNamespace> sample = SampleNamespace::Create();
     if (!sample) {
         Err("vtls notify: cannot build the sample namespace: VtlsCreateID failed\n");
@@ -297,6 +246,43 @@ int RunNotify(int argc, wchar_t** argv) {
         return PostPrivate(options, list1, list2);
     }
     return options.noWait ? PostDeferred(options, list1, list2) : PostFlush(options, list1, list2);
+}
+
+}  // namespace
+
+int RunNotify(int argc, wchar_t** argv) {
+    Options options;
+    const std::string usage = Format(kUsage, EventNameList().c_str());
+    ArgumentReader arguments("notify", usage);
+    const auto path = [](std::optional<std::wstring>& target) {
+        return [&target](const wchar_t* value) {
+            target = value;
+            return true;
+        };
+    };
+    arguments.Value(L"--path", "a path", path(options.path1));
+    arguments.Value(L"--path2", "a path", path(options.path2));
+    arguments.Flag(L"--private", options.privateEvent);
+    arguments.Flag(L"--nowait", options.noWait);
+    arguments.Positional([&](const wchar_t* argument) -> std::string {
+        if (options.haveEvent) {
+            return "unexpected argument '" + ToUtf8(argument) + "'";
+        }
+        if (!ParseEvent(argument, options.event)) {
+            return "'" + ToUtf8(argument) + "' is no event code nor one of: " + EventNameList();
+        }
+        options.haveEvent = true;
+        return "";
+    });
+    arguments.Check([&]() -> std::string { return options.haveEvent ? "" : "which event?"; }, true);
+    // This process queues nothing but its own event, so a deferred flush of
+    // event 0 would flush an empty queue.
+    arguments.Check([&]() -> std::string {
+        return options.event == 0 && options.noWait && !options.privateEvent
+                   ? "event 0 only flushes, and with --nowait it would flush nothing"
+                   : "";
+    });
+    return arguments.Run(argc, argv, [&] { return Notify(options); });
 }
 
 }  // namespace vtls::tool

@@ -1,8 +1,9 @@
 // vtls pidl: a readable dump of an item identifier list.
-#include <cwchar>
+#include <string>
 #include <fstream>
 #include <iterator>
 
+#include "arguments.h"
 #include "commands.h"
 #include "console.h"
 #include "pidl_decoder.h"
@@ -27,39 +28,45 @@ bool ReadFile(const wchar_t* path, std::vector<std::uint8_t>& bytes) {
 }  // namespace
 
 int RunPidl(int argc, wchar_t** argv) {
-    if (argc == 1 && (std::wcscmp(argv[0], L"--help") == 0 || std::wcscmp(argv[0], L"-h") == 0)) {
-        Out(kUsage);
-        return kExitOk;
-    }
-    std::vector<std::uint8_t> bytes;
+    std::wstring file;
     bool record = false;
-    if (argc == 2 && (std::wcscmp(argv[0], L"--file") == 0 || std::wcscmp(argv[0], L"--record") == 0)) {
-        record = std::wcscmp(argv[0], L"--record") == 0;
-        if (!ReadFile(argv[1], bytes)) {
-            Err(Format("vtls pidl: cannot read '%s'\n", ToUtf8(argv[1]).c_str()));
-            return kExitFailure;
-        }
-    } else if (argc >= 1 && argv[0][0] != L'-') {
-        std::string hex;
-        for (int i = 0; i < argc; ++i) {
-            hex += ToUtf8(argv[i]) + " ";
-        }
-        std::string error;
-        if (!ParseHex(hex, bytes, error)) {
+    std::string hex;
+    ArgumentReader arguments("pidl", kUsage);
+    const auto readFile = [&](bool isRecord) {
+        return [&, isRecord](const wchar_t* path) {
+            file = path;
+            record = isRecord;
+            return true;
+        };
+    };
+    arguments.Value(L"--file", "a path", readFile(false));
+    arguments.Value(L"--record", "a path", readFile(true));
+    arguments.Positional([&](const wchar_t* digits) -> std::string {
+        hex += ToUtf8(digits) + " ";
+        return "";
+    });
+    arguments.Check(
+        [&]() -> std::string { return file.empty() == hex.empty() ? "give hex digits, --file or --record" : ""; },
+        true);
+    return arguments.Run(argc, argv, [&] {
+        std::vector<std::uint8_t> bytes;
+        if (!file.empty()) {
+            if (!ReadFile(file.c_str(), bytes)) {
+                Err(Format("vtls pidl: cannot read '%s'\n", ToUtf8(file).c_str()));
+                return kExitFailure;
+            }
+        } else if (std::string error; !ParseHex(hex, bytes, error)) {
             Err("vtls pidl: not hex: " + error + "\n");
             return kExitUsage;
         }
-    } else {
-        Err(kUsage);
-        return kExitUsage;
-    }
-    const DecodeResult result = record ? DecodeRecord(bytes) : DecodeList(bytes);
-    if (!result.ok) {
-        Err("vtls pidl: malformed: " + result.text + "\n");
-        return kExitFailure;
-    }
-    Out(result.text);
-    return kExitOk;
+        const DecodeResult result = record ? DecodeRecord(bytes) : DecodeList(bytes);
+        if (!result.ok) {
+            Err("vtls pidl: malformed: " + result.text + "\n");
+            return kExitFailure;
+        }
+        Out(result.text);
+        return kExitOk;
+    });
 }
 
 }  // namespace vtls::tool

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "VantrelSh.h"
+#include "arguments.h"
 #include "commands.h"
 #include "console.h"
 
@@ -179,53 +180,13 @@ struct Options {
     std::wstring machine;
 };
 
-// 1: run, 0: help printed, -1: bad arguments reported.
-int ParseOptions(int argc, wchar_t** argv, Options& options) {
-    for (int i = 0; i < argc; ++i) {
-        const std::wstring argument = argv[i];
-        if (argument == L"--help" || argument == L"-h") {
-            Out(kUsage);
-            return 0;
-        }
-        if (argument == L"--machine") {
-            if (i + 1 >= argc) {
-                Err("vtls reg: --machine needs a name\n");
-                return -1;
-            }
-            options.machine = argv[++i];
-        } else if (options.verb.empty()) {
-            options.verb = argument;
-        } else {
-            options.keys.push_back(argument);
-        }
-    }
-    const size_t wanted = options.verb == L"copy" ? 2 : 1;
-    if (options.verb != L"tree" && options.verb != L"copy" && options.verb != L"delete") {
-        Err(options.verb.empty() ? std::string("vtls reg: tree, copy or delete?\n")
-                                 : "vtls reg: unknown operation '" + ToUtf8(options.verb) + "'\n");
-        Err(kUsage);
-        return -1;
-    }
-    if (options.keys.size() != wanted) {
-        Err(Format("vtls reg %s: expected %zu key%s\n", ToUtf8(options.verb).c_str(), wanted, wanted == 1 ? "" : "s"));
-        return -1;
-    }
-    return 1;
-}
 
 int Fail(const Options& options, const std::string& what, HRESULT result) {
     Err("vtls reg " + ToUtf8(options.verb) + ": " + what + ": " + ResultText(result) + "\n");
     return kExitFailure;
 }
 
-}  // namespace
-
-int RunReg(int argc, wchar_t** argv) {
-    Options options;
-    const int parsed = ParseOptions(argc, argv, options);
-    if (parsed <= 0) {
-        return parsed == 0 ? kExitOk : kExitUsage;
-    }
+int Reg(const Options& options) {
     std::vector<KeyPath> keys(options.keys.size());
     for (size_t i = 0; i < keys.size(); ++i) {
         if (!ParseKeyPath(options.keys[i], keys[i])) {
@@ -277,6 +238,39 @@ int RunReg(int argc, wchar_t** argv) {
     Out(shown + "\\\n");
     const HRESULT printed = PrintTree(key.get(), "  ");
     return FAILED(printed) ? Fail(options, shown, printed) : kExitOk;
+}
+
+}  // namespace
+
+int RunReg(int argc, wchar_t** argv) {
+    Options options;
+    ArgumentReader arguments("reg", kUsage);
+    arguments.Value(L"--machine", "a name", [&](const wchar_t* name) {
+        options.machine = name;
+        return true;
+    });
+    arguments.Positional([&](const wchar_t* argument) -> std::string {
+        (options.verb.empty() ? options.verb : options.keys.emplace_back()) = argument;
+        return "";
+    });
+    arguments.Check(
+        [&]() -> std::string {
+            if (options.verb.empty()) {
+                return "tree, copy or delete?";
+            }
+            if (options.verb != L"tree" && options.verb != L"copy" && options.verb != L"delete") {
+                return "unknown operation '" + ToUtf8(options.verb) + "'";
+            }
+            return "";
+        },
+        true);
+    arguments.Check([&]() -> std::string {
+        const size_t wanted = options.verb == L"copy" ? 2 : 1;
+        return options.keys.size() == wanted
+                   ? ""
+                   : Format("%s expects %zu key%s", ToUtf8(options.verb).c_str(), wanted, wanted == 1 ? "" : "s");
+    });
+    return arguments.Run(argc, argv, [&] { return Reg(options); });
 }
 
 }  // namespace vtls::tool

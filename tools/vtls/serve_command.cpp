@@ -11,6 +11,7 @@
 #include <string>
 
 #include "VantrelSh.h"
+#include "arguments.h"
 #include "client_support.h"
 #include "commands.h"
 #include "console.h"
@@ -125,44 +126,6 @@ bool WaitForOwnWindow() {
     return true;
 }
 
-bool ParseSeconds(const wchar_t* text, DWORD& limitMs) {
-    if (text == nullptr || !std::iswdigit(static_cast<wint_t>(text[0]))) {
-        return false;
-    }
-    wchar_t* end = nullptr;
-    const unsigned long seconds = std::wcstoul(text, &end, 10);
-    if (*end != L'\0' || seconds > kMaxSeconds) {
-        return false;
-    }
-    limitMs = static_cast<DWORD>(seconds * 1000);
-    return true;
-}
-
-// 1: run, 0: help printed, -1: bad arguments reported.
-int ParseOptions(int argc, wchar_t** argv, Options& options) {
-    for (int i = 0; i < argc; ++i) {
-        const wchar_t* argument = argv[i];
-        if (std::wcscmp(argument, L"--help") == 0 || std::wcscmp(argument, L"-h") == 0) {
-            Out(kUsage);
-            return 0;
-        }
-        if (std::wcscmp(argument, L"--quiet") == 0) {
-            options.quiet = true;
-        } else if (std::wcscmp(argument, L"--seconds") == 0) {
-            const wchar_t* value = i + 1 < argc ? argv[++i] : nullptr;
-            if (!ParseSeconds(value, options.limitMs)) {
-                Err(Format("vtls serve: --seconds needs a whole number from 0 to %lu, not '%s'\n", kMaxSeconds,
-                           value != nullptr ? ToUtf8(value).c_str() : ""));
-                return -1;
-            }
-        } else {
-            Err(Format("vtls serve: unexpected argument '%s'\n", ToUtf8(argument).c_str()));
-            Err(kUsage);
-            return -1;
-        }
-    }
-    return 1;
-}
 
 // Ends the role however RunServe leaves.
 struct ServerRole {
@@ -228,16 +191,17 @@ int Serve(const Options& options, const SampleNamespace& sample) {
 
 int RunServe(int argc, wchar_t** argv) {
     Options options;
-    const int parsed = ParseOptions(argc, argv, options);
-    if (parsed <= 0) {
-        return parsed == 0 ? kExitOk : kExitUsage;
-    }
-    const std::unique_ptr<SampleNamespace> sample = SampleNamespace::Create();
-    if (!sample) {
-        Err("vtls serve: cannot build the sample namespace: VtlsCreateID failed\n");
-        return kExitFailure;
-    }
-    return Serve(options, *sample);
+    ArgumentReader arguments("serve", kUsage);
+    arguments.Flag(L"--quiet", options.quiet);
+    arguments.Whole(L"--seconds", 0, kMaxSeconds, [&](unsigned long n) { options.limitMs = static_cast<DWORD>(n * 1000); });
+    return arguments.Run(argc, argv, [&] {
+        const std::unique_ptr<SampleNamespace> sample = SampleNamespace::Create();
+        if (!sample) {
+            Err("vtls serve: cannot build the sample namespace: VtlsCreateID failed\n");
+            return kExitFailure;
+        }
+        return Serve(options, *sample);
+    });
 }
 
 }  // namespace vtls::tool

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "VantrelSh.h"
+#include "arguments.h"
 #include "change_listener.h"
 #include "client_support.h"
 #include "commands.h"
@@ -36,40 +37,6 @@ struct Options {
     unsigned long count = 0;  // 0: no limit
 };
 
-// 1: run, 0: help printed, -1: bad arguments reported.
-int ParseOptions(int argc, wchar_t** argv, Options& options) {
-    for (int i = 0; i < argc; ++i) {
-        const wchar_t* argument = argv[i];
-        if (std::wcscmp(argument, L"--help") == 0 || std::wcscmp(argument, L"-h") == 0) {
-            Out(kUsage);
-            return 0;
-        }
-        const wchar_t* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        unsigned long number = 0;
-        if (std::wcscmp(argument, L"--seconds") == 0) {
-            if (!ParseWhole(value, kMaxSeconds, number)) {
-                Err(Format("vtls watch: --seconds needs a whole number from 0 to %lu, not '%s'\n", kMaxSeconds,
-                           value != nullptr ? ToUtf8(value).c_str() : ""));
-                return -1;
-            }
-            options.limitMs = static_cast<DWORD>(number * 1000);
-            ++i;
-        } else if (std::wcscmp(argument, L"--count") == 0) {
-            if (!ParseWhole(value, 0xFFFFFFFFul, number) || number == 0) {
-                Err(Format("vtls watch: --count needs a whole number above 0, not '%s'\n",
-                           value != nullptr ? ToUtf8(value).c_str() : ""));
-                return -1;
-            }
-            options.count = number;
-            ++i;
-        } else {
-            Err(Format("vtls watch: unexpected argument '%s'\n", ToUtf8(argument).c_str()));
-            Err(kUsage);
-            return -1;
-        }
-    }
-    return 1;
-}
 
 enum class Ending { kCount, kStopped, kTimeLimit, kFailed };
 
@@ -151,11 +118,10 @@ int Watch(const Options& options) {
 
 int RunWatch(int argc, wchar_t** argv) {
     Options options;
-    const int parsed = ParseOptions(argc, argv, options);
-    if (parsed <= 0) {
-        return parsed == 0 ? kExitOk : kExitUsage;
-    }
-    return Watch(options);
+    ArgumentReader arguments("watch", kUsage);
+    arguments.Whole(L"--seconds", 0, kMaxSeconds, [&](unsigned long n) { options.limitMs = static_cast<DWORD>(n * 1000); });
+    arguments.Whole(L"--count", 1, 0xFFFFFFFFul, [&](unsigned long n) { options.count = n; });
+    return arguments.Run(argc, argv, [&] { return Watch(options); });
 }
 
 }  // namespace vtls::tool
