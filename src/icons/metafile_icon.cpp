@@ -8,6 +8,7 @@
 
 #include "VantrelSh.h"
 #include "base/module_record.h"
+#include "base/unique_resource.h"
 #include "icons/portable/metafile_dib_record.h"
 #include "itemid/shared_block.h"
 
@@ -138,21 +139,20 @@ int CALLBACK ExtractIconMetaProc(HDC dc, HANDLETABLE*, METARECORD* record, int, 
 
 extern "C" HICON WINAPI SHMetafilePictExtractIcon(HGLOBAL picture) {
     using namespace vtls;
-    void* contents = LockSharedBlock(picture, nullptr);
-    if (contents == nullptr) {
+    const SharedBlockView view(picture, nullptr);
+    if (view.contents() == nullptr) {
         return nullptr;
     }
     METAICONSTATE state;
     // A block too small for a METAFILEPICT holds no metafile handle to read.
     if (GlobalSize(picture) >= sizeof(METAFILEPICT)) {
-        const HMETAFILE metafile = static_cast<const METAFILEPICT*>(contents)->hMF;
+        const HMETAFILE metafile = static_cast<const METAFILEPICT*>(view.contents())->hMF;
         const UniqueScreenDC screen(GetDC(nullptr));
         if (screen) {
             state.remaining = RecordBytes(metafile);
             EnumMetaFile(screen.get(), metafile, ExtractIconMetaProc, reinterpret_cast<LPARAM>(&state));
         }
     }
-    UnlockSharedBlock(picture, contents, nullptr);
     return state.icon.release();
 }
 
@@ -160,14 +160,16 @@ extern "C" DWORD WINAPI SHDestroyMetafilePict(HGLOBAL picture) {
     if (picture == nullptr) {
         return 0;
     }
-    void* contents = GlobalLock(picture);
-    if (contents == nullptr) {
-        return 0;
+    {
+        const vtls::GlobalLockScope locked(picture);
+        if (locked.address() == nullptr) {
+            return 0;
+        }
+        if (GlobalSize(picture) >= sizeof(METAFILEPICT)) {
+            DeleteMetaFile(static_cast<const METAFILEPICT*>(locked.address())->hMF);
+        }
     }
-    if (GlobalSize(picture) >= sizeof(METAFILEPICT)) {
-        DeleteMetaFile(static_cast<const METAFILEPICT*>(contents)->hMF);
-    }
-    GlobalUnlock(picture);
+    // Freeing the caller's picture is this function's whole purpose.
     GlobalFree(picture);
     return 0;
 }

@@ -26,12 +26,13 @@ extern "C" HGLOBAL WINAPI SHCreateCIDA(LPCITEMIDLIST parent, UINT count, LPCITEM
     }
     // Without a name the shared block is global memory, freed if it cannot be filled.
     UniqueGlobal block(CreateSharedBlock(static_cast<DWORD>(*size), nullptr));
-    void* contents = block ? LockSharedBlock(block.get(), nullptr) : nullptr;
-    if (contents == nullptr) {
-        return nullptr;
+    {
+        const SharedBlockView view(block.get(), nullptr);
+        if (view.contents() == nullptr) {
+            return nullptr;
+        }
+        itemid::WriteCida(static_cast<std::uint8_t*>(view.contents()), Bytes(parent), count,
+                          reinterpret_cast<const std::uint8_t* const*>(children));
     }
-    itemid::WriteCida(static_cast<std::uint8_t*>(contents), Bytes(parent), count,
-                      reinterpret_cast<const std::uint8_t* const*>(children));
-    UnlockSharedBlock(block.get(), contents, nullptr);
     return block.release();
 }

@@ -19,4 +19,26 @@ inline constexpr wchar_t kUnnamedMapping[] = L"pagefile";
 
 void UnlockSharedBlock(HANDLE block, void* contents, LPCWSTR name) noexcept;
 
+// A block's contents, reachable for one scope; contents() is null when they
+// could not be reached, and then nothing is released.
+class SharedBlockView {
+public:
+    SharedBlockView(HANDLE block, LPCWSTR name) noexcept
+        : m_block(block), m_name(name), m_contents(block != nullptr ? LockSharedBlock(block, name) : nullptr) {}
+    ~SharedBlockView() {
+        if (m_contents != nullptr) {
+            UnlockSharedBlock(m_block, m_contents, m_name);
+        }
+    }
+    SharedBlockView(const SharedBlockView&) = delete;
+    SharedBlockView& operator=(const SharedBlockView&) = delete;
+
+    [[nodiscard]] void* contents() const noexcept { return m_contents; }
+
+private:
+    HANDLE m_block;
+    LPCWSTR m_name;
+    void* m_contents;
+};
+
 }  // namespace vtls

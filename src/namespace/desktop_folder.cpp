@@ -3,6 +3,7 @@
 #include "namespace/desktop_folder.h"
 
 #include "VantrelSh.h"
+#include "base/interface_table.h"
 #include "itemid/portable/compare_rules.h"
 #include "itemid/id_lists.h"
 #include "namespace/portable/root_item.h"
@@ -10,15 +11,10 @@
 namespace vtls {
 
 STDMETHODIMP CDesktopFolder::QueryInterface(REFIID riid, void** object) {
-    if (object == nullptr) {
-        return E_INVALIDARG;
-    }
-    // Only IShellFolder: the folder is never asked for IUnknown identity.
-    if (!IsEqualIID(riid, IID_IShellFolder)) {
-        return E_NOINTERFACE;
-    }
-    *object = static_cast<IShellFolder*>(this);
-    return S_OK;
+    // Only IShellFolder: the folder is never asked for IUnknown identity, and
+    // the instance outlives every caller, so nothing is counted.
+    constexpr QueryRules kStatic{E_INVALIDARG, false, false};
+    return QueryFromTable({{IID_IShellFolder, this}}, kStatic, riid, object);
 }
 
 // The instance outlives every caller, so references are not counted.

@@ -1,6 +1,7 @@
 // VtlsRegOpenStream, VtlsRegSaveStream: a stream's bytes kept as one REG_BINARY
 // value, exactly, with no header of their own.
 #include "VantrelSh.h"
+#include "base/com_ptr.h"
 #include "base/unique_resource.h"
 
 namespace {
@@ -8,26 +9,6 @@ namespace {
 // Streams are kept small; a larger value is refused on reading rather than
 // handed to a caller that expects a settings-sized object.
 constexpr DWORD kMaxStreamValueBytes = 0x8000;
-
-// A heap buffer for the bytes of one save.
-class SaveBuffer {
-public:
-    explicit SaveBuffer(DWORD size) noexcept
-        // One byte at least, so an empty stream still gets a buffer to read into.
-        : m_bytes(HeapAlloc(GetProcessHeap(), 0, size == 0 ? 1 : size)) {}
-    ~SaveBuffer() {
-        if (m_bytes != nullptr) {
-            HeapFree(GetProcessHeap(), 0, m_bytes);
-        }
-    }
-    SaveBuffer(const SaveBuffer&) = delete;
-    SaveBuffer& operator=(const SaveBuffer&) = delete;
-
-    [[nodiscard]] void* get() const noexcept { return m_bytes; }
-
-private:
-    void* m_bytes;
-};
 
 }  // namespace
 
@@ -53,8 +34,8 @@ extern "C" HRESULT WINAPI VtlsRegOpenStream(HKEY key, LPCWSTR name, IStream** st
     if (hr != S_OK) {
         return hr;  // S_FALSE too: the value grew between the two reads
     }
-    IStream* created = nullptr;
-    hr = CreateStreamOnHGlobal(block.get(), TRUE, &created);
+    vtls::ComPtr<IStream> created;
+    hr = CreateStreamOnHGlobal(block.get(), TRUE, created.put());
     if (FAILED(hr)) {
         return hr;
     }
@@ -65,10 +46,9 @@ extern "C" HRESULT WINAPI VtlsRegOpenStream(HKEY key, LPCWSTR name, IStream** st
     length.QuadPart = size;
     hr = created->SetSize(length);
     if (FAILED(hr)) {
-        created->Release();
         return hr;
     }
-    *stream = created;
+    *stream = created.detach();
     return S_OK;
 }
 
@@ -85,8 +65,9 @@ extern "C" HRESULT WINAPI VtlsRegSaveStream(HKEY key, LPCWSTR name, IStream* str
         return E_OUTOFMEMORY;
     }
     const DWORD size = stat.cbSize.LowPart;
-    const SaveBuffer buffer(size);
-    if (buffer.get() == nullptr) {
+    // One byte at least, so an empty stream still gets a buffer to read into.
+    const vtls::UniqueHeapMemory buffer(HeapAlloc(GetProcessHeap(), 0, size == 0 ? 1 : size));
+    if (!buffer) {
         return E_OUTOFMEMORY;
     }
     // The whole stream is kept, whatever its position.

@@ -1,6 +1,7 @@
 #include "ui/drag_drop_helper.h"
 
 #include "VantrelSh.h"
+#include "base/interface_table.h"
 #include "ui/drag_shell.h"
 
 namespace vtls::ui {
@@ -18,16 +19,9 @@ POINT RelativeToWindow(HWND window, const POINT& screen) noexcept {
 CDragDropHelper* CDragDropHelper::Create() noexcept { return HeapNew<CDragDropHelper>(); }
 
 HRESULT CDragDropHelper::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropTargetHelper)) {
-        *object = static_cast<IDropTargetHelper*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    constexpr QueryRules kCounted{E_POINTER, true, true};
+    IDropTargetHelper* const self = this;
+    return QueryFromTable({{IID_IUnknown, self}, {IID_IDropTargetHelper, self}}, kCounted, iid, object);
 }
 
 ULONG CDragDropHelper::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_refCount)); }
