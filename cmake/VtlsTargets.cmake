@@ -118,3 +118,19 @@ function(vtls_message_table target source_mc)
     VERBATIM)
   target_sources(${target} PRIVATE "${rc}")
 endfunction()
+
+# The platform and GoogleTest headers are most of each file's compile time (a
+# test file spends about 4 s of its 4.5 s in them); one precompiled copy per
+# target saves that. Only for code that is Windows-only anyway: portable code
+# must keep building without <windows.h>.
+option(VTLS_PRECOMPILE "Precompile the platform and test framework headers" ON)
+function(vtls_precompile target)
+  if(VTLS_PRECOMPILE)
+    target_precompile_headers(${target} PRIVATE ${ARGN})
+  endif()
+endfunction()
+function(vtls_precompile_platform target)
+  if(WIN32)
+    vtls_precompile(${target} <windows.h> <shlobj.h> ${ARGN})
+  endif()
+endfunction()

@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64
   wine64
   llvm lld gnuplot-nox
-  doxygen python3
+  doxygen python3 ccache
   mmdebstrap
 )
 
