@@ -50,10 +50,7 @@ void CThreadedWindow::OnFinalMessage(HWND /*window*/) noexcept {
 }
 
 bool CThreadedWindow::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                           LRESULT& result, DWORD mapId) noexcept {
-    if (mapId != 0) {
-        return false;
-    }
+                                           LRESULT& result) noexcept {
     // The close message
     //   wParam, lParam: not examined
     //   result: 0, after the window is destroyed

@@ -13,8 +13,8 @@ namespace vtls {
 
 class CThreadedWindow : public CWindowImplBaseT {
 public:
-    bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
-                              DWORD mapId) noexcept final;
+    bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                              LRESULT& result) noexcept final;
     void OnFinalMessage(HWND window) noexcept override;
 
 protected:

@@ -112,7 +112,7 @@ LRESULT CALLBACK CWindowImplBaseT::WindowProc(HWND window, UINT message, WPARAM 
         return DefWindowProcW(window, message, wParam, lParam);
     }
     LRESULT result = 0;
-    if (owner->ProcessWindowMessage(window, message, wParam, lParam, result, 0)) {
+    if (owner->ProcessWindowMessage(window, message, wParam, lParam, result)) {
         return result;
     }
     result = DefWindowProcW(window, message, wParam, lParam);

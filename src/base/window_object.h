@@ -24,7 +24,7 @@ public:
     // Handles the message or not; when it does, result is the LRESULT. Messages
     // not handled go to DefWindowProcW.
     virtual bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                      LRESULT& result, DWORD mapId) noexcept = 0;
+                                      LRESULT& result) noexcept = 0;
 
 protected:
     ~CMessageMap() = default;
