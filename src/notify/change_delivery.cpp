@@ -2,6 +2,7 @@
 // them to every process's notify window, and delivering them to listeners.
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include "VantrelSh.h"
 #include "base/portable/byte_order.h"
@@ -27,13 +28,8 @@ static_assert(sizeof(VTLSCHANGEINFO) == 20);
 static_assert(offsetof(VTLSCHANGEINFO, list1) == 4 && offsetof(VTLSCHANGEINFO, extra) == 12);
 #endif
 
-// Records in shell-allocator memory.
-std::uint8_t* AllocateRecord(std::size_t bytes) noexcept {
-    return static_cast<std::uint8_t*>(VtlsSHAlloc(static_cast<ULONG>(bytes)));
-}
-
-std::uint8_t* BuildChangeRecord(LONG event, UINT flags, bool isPrivate, LPCITEMIDLIST list1, LPCITEMIDLIST list2,
-                                UINT cbExtra, const void* extra) noexcept {
+notify::UniqueChangeRecord BuildChangeRecord(LONG event, UINT flags, bool isPrivate, LPCITEMIDLIST list1, LPCITEMIDLIST list2,
+                                             UINT cbExtra, const void* extra) noexcept {
     const auto listBytes = [](LPCITEMIDLIST list) -> std::size_t {
         return list == nullptr ? 0 : GetIDListSize(list) + 2;
     };
@@ -44,11 +40,11 @@ std::uint8_t* BuildChangeRecord(LONG event, UINT flags, bool isPrivate, LPCITEMI
                                       cbExtra};
     const auto size = notify::ChangeRecordSize(fields);
     if (!size) {
-        return nullptr;
+        return {};
     }
-    std::uint8_t* record = AllocateRecord(*size);
-    if (record != nullptr) {
-        notify::WriteChangeRecord(record, fields);
+    notify::UniqueChangeRecord record = notify::AllocateChangeRecord(*size);
+    if (record) {
+        notify::WriteChangeRecord(record.get(), fields);
     }
     return record;
 }
@@ -64,9 +60,9 @@ bool Contains(const HeapVector<HWND>& windows, HWND window) noexcept {
 
 }  // namespace
 
-bool CFsNotifyManager::QueueRecord(std::uint8_t* record) noexcept {
+bool CFsNotifyManager::QueueRecord(notify::UniqueChangeRecord record) noexcept {
     ScopedLock lock(m_lock);
-    return m_pending.PushBack(record);
+    return m_pending.Push(std::move(record));
 }
 
 void CFsNotifyManager::Flush(FlushMode mode) noexcept {
@@ -110,13 +106,12 @@ void CFsNotifyManager::FlushQueued() noexcept {
         records = m_pending.size();
     }
     // One batch at a time: the poster holds at most its queue and one batch.
-    while (std::uint8_t* batch = TakeBatch(records)) {
-        BroadcastBatch(batch);
-        VtlsSHFree(batch);
+    while (const notify::UniqueChangeRecord batch = TakeBatch(records)) {
+        BroadcastBatch(batch.get());
     }
 }
 
-std::uint8_t* CFsNotifyManager::TakeBatch(std::size_t& records) noexcept {
+notify::UniqueChangeRecord CFsNotifyManager::TakeBatch(std::size_t& records) noexcept {
     ScopedLock lock(m_lock);
     while (records > 0 && !m_pending.empty()) {
         const std::size_t available = records < m_pending.size() ? records : m_pending.size();
@@ -132,26 +127,25 @@ std::uint8_t* CFsNotifyManager::TakeBatch(std::size_t& records) noexcept {
         }
         // A lone record above the bound cannot be sent at all; it is dropped, as
         // are the records of a batch that cannot be allocated.
-        std::uint8_t* batch = bytes <= VTLS_MAX_COPYDATA_BYTES ? AllocateRecord(bytes) : nullptr;
-        if (batch != nullptr) {
-            notify::WriteBatchHeader(batch, static_cast<std::uint32_t>(bytes), static_cast<std::uint32_t>(count));
-        }
-        std::size_t at = notify::kBatchHeaderSize;
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::size_t size = notify::RecordView(m_pending[i]).Size();
-            if (batch != nullptr) {
-                std::memcpy(batch + at, m_pending[i], size);
+        notify::UniqueChangeRecord batch =
+            bytes <= VTLS_MAX_COPYDATA_BYTES ? notify::AllocateChangeRecord(bytes) : notify::UniqueChangeRecord();
+        if (batch) {
+            notify::WriteBatchHeader(batch.get(), static_cast<std::uint32_t>(bytes),
+                                     static_cast<std::uint32_t>(count));
+            std::size_t at = notify::kBatchHeaderSize;
+            for (std::size_t i = 0; i < count; ++i) {
+                const std::size_t size = notify::RecordView(m_pending[i]).Size();
+                std::memcpy(batch.get() + at, m_pending[i], size);
+                at += size;
             }
-            at += size;
-            VtlsSHFree(m_pending[i]);
         }
-        m_pending.EraseFront(count);
+        m_pending.DropFront(count);
         records -= count;
-        if (batch != nullptr) {
+        if (batch) {
             return batch;
         }
     }
-    return nullptr;
+    return {};
 }
 
 void CFsNotifyManager::BroadcastBatch(std::uint8_t* batch) noexcept {
@@ -265,10 +259,10 @@ extern "C" void WINAPI SHChangeNotify2(LONG event, UINT flags, LPCITEMIDLIST lis
             if (extra == nullptr || cbExtra < kPrivateSlotOffset + sizeof(void*)) {
                 return;
             }
-            std::uint8_t* record = BuildChangeRecord(event, flags, true, list1, list2, cbExtra, extra);
-            if (record != nullptr) {
-                DeliveryBlock* block = DeliveryBlock::Copy(record, notify::RecordView(record).Size(), 1);
-                VtlsSHFree(record);
+            const notify::UniqueChangeRecord record =
+                BuildChangeRecord(event, flags, true, list1, list2, cbExtra, extra);
+            if (record) {
+                DeliveryBlock* block = DeliveryBlock::Copy(record.get(), notify::RecordView(record.get()).Size(), 1);
                 if (block != nullptr) {
                     CFsNotifyManager::DeliveryPass pass;
                     g_FsNotifyManager.Dispatch(block->Bytes(), *block->Info(0), pass);
@@ -277,9 +271,9 @@ extern "C" void WINAPI SHChangeNotify2(LONG event, UINT flags, LPCITEMIDLIST lis
             }
             return;
         }
-        std::uint8_t* record = BuildChangeRecord(event, flags, false, list1, list2, cbExtra, extra);
-        if (record != nullptr && !g_FsNotifyManager.QueueRecord(record)) {
-            VtlsSHFree(record);
+        // A record the queue cannot take is dropped with its owner.
+        if (notify::UniqueChangeRecord record = BuildChangeRecord(event, flags, false, list1, list2, cbExtra, extra)) {
+            static_cast<void>(g_FsNotifyManager.QueueRecord(std::move(record)));
         }
     }
     if ((flags & VTLS_SHCNF_FLUSH) != 0) {

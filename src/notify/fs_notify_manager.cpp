@@ -23,11 +23,8 @@ constexpr UINT kFlushDelayMs = 500;
 }  // namespace
 
 CFsNotifyManager::~CFsNotifyManager() {
-    // Records never flushed belong to the manager; handles and the reply are
-    // Stop's to release.
-    for (std::size_t i = 0; i < m_pending.size(); ++i) {
-        VtlsSHFree(m_pending[i]);
-    }
+    // Records never flushed go with m_pending; handles and the reply are Stop's
+    // to release.
     for (std::size_t i = 0; i < m_deferredBatches.size(); ++i) {
         DeliveryBlock::Release(m_deferredBatches[i], HeapVector<HWND>());
     }

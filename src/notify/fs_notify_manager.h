@@ -13,6 +13,7 @@
 #include "base/pumping_lock.h"
 #include "base/unique_resource.h"
 #include "notify/delivery_block.h"
+#include "notify/pending_records.h"
 
 namespace vtls {
 
@@ -33,9 +34,8 @@ public:
     [[nodiscard]] HRESULT Register(HWND window) noexcept;
     [[nodiscard]] HRESULT Revoke(HWND window) noexcept;
 
-    // Change records (shell-allocator memory). The queue owns a record once
-    // QueueRecord returned true.
-    [[nodiscard]] bool QueueRecord(std::uint8_t* record) noexcept;
+    // False when the queue cannot take the record, which is then freed.
+    [[nodiscard]] bool QueueRecord(notify::UniqueChangeRecord record) noexcept;
 
     // How a flush that finds another flush under way behaves.
     enum class FlushMode {
@@ -89,10 +89,10 @@ private:
     // The next batch of at most one message's size, made of the first of the
     // next `records` queued records, which are taken off the queue and counted
     // off; null when none are left.
-    [[nodiscard]] std::uint8_t* TakeBatch(std::size_t& records) noexcept;
+    [[nodiscard]] notify::UniqueChangeRecord TakeBatch(std::size_t& records) noexcept;
     void BroadcastBatch(std::uint8_t* batch) noexcept;
 
-    HeapVector<std::uint8_t*> m_pending;  // change records posted, not yet flushed; owned
+    notify::PendingRecords m_pending;  // change records posted, not yet flushed
     CriticalSection m_lock;        // m_pending and m_listeners
     HeapVector<HWND> m_listeners;  // ascending by the handle's 32-bit value
 
