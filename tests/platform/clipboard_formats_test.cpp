@@ -36,8 +36,9 @@ TEST(ClipboardFormats, EachGetGivesItsRegisteredFormatForGlobalMemoryAndOnlyItsI
         ids.insert(id);
         EXPECT_EQ(id, pair.get(nullptr));
         EXPECT_EQ(id, pair.registeredName != nullptr ? RegisterClipboardFormatW(pair.registeredName) : UINT{CF_TEXT});
-        const FORMATETC expected{static_cast<CLIPFORMAT>(id), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-        EXPECT_EQ(std::memcmp(&format, &expected, sizeof format), 0) << pair.exportName;
+        EXPECT_TRUE(format.cfFormat == id && format.ptd == nullptr && format.dwAspect == DVASPECT_CONTENT &&
+                    format.lindex == -1 && format.tymed == TYMED_HGLOBAL)
+            << pair.exportName;
         for (const FormatPair& checker : kPairs) {
             EXPECT_EQ(checker.is(&format), &pair == &checker ? S_OK : DV_E_FORMATETC) << pair.exportName;
         }

@@ -2,6 +2,7 @@
 // throw-away key. The error mapping in detail is in portable/reg_result_test.cpp.
 #include <gtest/gtest.h>
 
+#include <windows.h>
 #include <sddl.h>
 
 #include <algorithm>
