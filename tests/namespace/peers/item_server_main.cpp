@@ -21,14 +21,10 @@ namespace {
 
 std::string Describe(const ITEMIDLIST* list) {
     std::string text = "pid=" + std::to_string(GetCurrentProcessId()) + " list=";
-    if (list == nullptr) {
-        return text + "null";
-    }
+    if (list == nullptr) return text + "null";
     const auto* at = reinterpret_cast<const unsigned char*>(list);
     std::size_t size = 0;
-    while (at[size] != 0 || at[size + 1] != 0) {
-        size += at[size] | (at[size + 1] << 8);
-    }
+    while (at[size] != 0 || at[size + 1] != 0) size += at[size] | (at[size + 1] << 8);
     for (std::size_t i = 0; i < size + 2; ++i) {
         char digits[3];
         std::snprintf(digits, sizeof digits, "%02x", at[i]);
@@ -40,18 +36,10 @@ std::string Describe(const ITEMIDLIST* list) {
 HRESULT StreamAnswer(const std::string& text, REFIID riid, void** object) {
     IStream* stream = nullptr;
     HRESULT result = CreateStreamOnHGlobal(nullptr, TRUE, &stream);
-    if (FAILED(result)) {
-        return result;
-    }
-    ULONG written = 0;
-    result = stream->Write(text.data(), static_cast<ULONG>(text.size()), &written);
-    const LARGE_INTEGER start{};
-    if (SUCCEEDED(result)) {
-        result = stream->Seek(start, STREAM_SEEK_SET, nullptr);
-    }
-    if (SUCCEEDED(result)) {
-        result = stream->QueryInterface(riid, object);
-    }
+    if (FAILED(result)) return result;
+    result = stream->Write(text.data(), static_cast<ULONG>(text.size()), nullptr);
+    if (SUCCEEDED(result)) result = stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
+    if (SUCCEEDED(result)) result = stream->QueryInterface(riid, object);
     stream->Release();
     return result;
 }
@@ -60,12 +48,8 @@ HRESULT StreamAnswer(const std::string& text, REFIID riid, void** object) {
 class ItemFactory final : public IItemObjectFactory {
 public:
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-        if (riid == IID_IUnknown || riid == IID_IItemObjectFactory) {
-            *object = static_cast<IItemObjectFactory*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        *object = riid == IID_IUnknown || riid == IID_IItemObjectFactory ? this : nullptr;
+        return *object != nullptr ? S_OK : E_NOINTERFACE;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return 1; }
     STDMETHODIMP_(ULONG) Release() override { return 1; }
@@ -91,9 +75,7 @@ ItemFactory g_factory;
 }  // namespace
 
 int wmain() {
-    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
-        return 1;
-    }
+    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return 1;
     const HANDLE quit = CreateEventW(nullptr, TRUE, FALSE, kItemServerQuitEvent);
     DWORD cookie = 0;
     const HRESULT registered = CoRegisterClassObject(kItemServerClassId, &g_factory, CLSCTX_LOCAL_SERVER,
@@ -102,9 +84,7 @@ int wmain() {
         WaitForSingleObject(quit, 120000);
         CoRevokeClassObject(cookie);
     }
-    if (quit != nullptr) {
-        CloseHandle(quit);
-    }
+    if (quit != nullptr) CloseHandle(quit);
     CoUninitialize();
     return SUCCEEDED(registered) ? 0 : 2;
 }

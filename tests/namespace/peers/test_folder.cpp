@@ -31,18 +31,15 @@ using Bytes = std::vector<unsigned char>;
 Bytes ListBytes(LPCITEMIDLIST list) {
     const auto* at = reinterpret_cast<const unsigned char*>(list);
     std::size_t size = 0;
-    while (at[size] != 0 || at[size + 1] != 0) {
-        size += at[size] | (at[size + 1] << 8);
-    }
+    while (at[size] != 0 || at[size + 1] != 0) size += at[size] | (at[size + 1] << 8);
     return Bytes(at, at + size);
 }
 
 std::wstring Hex(const Bytes& bytes) {
     std::wstring text;
     for (const unsigned char byte : bytes) {
-        wchar_t digits[3];
-        std::swprintf(digits, 3, L"%02x", byte);
-        text += digits;
+        text += L"0123456789abcdef"[byte >> 4];
+        text += L"0123456789abcdef"[byte & 15];
     }
     return text;
 }
@@ -56,26 +53,19 @@ public:
     ~TestFolder() { InterlockedDecrement(&g_liveObjects); }
 
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
         *object = nullptr;
         if (riid == IID_IUnknown || riid == IID_IShellFolder) {
             *object = static_cast<IShellFolder*>(this);
         } else if (persists_ && (riid == IID_IPersistFolder || riid == IID_IPersist)) {
             *object = static_cast<IPersistFolder*>(this);
-        } else {
-            return E_NOINTERFACE;
         }
-        AddRef();
-        return S_OK;
+        if (*object != nullptr) AddRef();
+        return *object != nullptr ? S_OK : E_NOINTERFACE;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
     STDMETHODIMP_(ULONG) Release() override {
         const LONG left = InterlockedDecrement(&references_);
-        if (left == 0) {
-            HeapDelete(this);
-        }
+        if (left == 0) HeapDelete(this);
         return static_cast<ULONG>(left);
     }
 
@@ -92,9 +82,7 @@ public:
 
     STDMETHODIMP BindToObject(LPCITEMIDLIST list, IBindCtx* bindContext, REFIID riid, void** object) override {
         *object = nullptr;
-        if (list == nullptr || list->mkid.cb == 0) {
-            return E_INVALIDARG;
-        }
+        if (list == nullptr || list->mkid.cb == 0) return E_INVALIDARG;
         const Bytes below = ListBytes(list);
         if (list->mkid.cb == 6) {
             HRESULT answer;
@@ -104,35 +92,27 @@ public:
         Bytes path = path_;
         path.insert(path.end(), below.begin(), below.end());
         TestFolder* child = HeapNew<TestFolder>(persists_, init_, std::move(path), bindContext);
-        if (child == nullptr) {
-            return E_OUTOFMEMORY;
-        }
+        if (child == nullptr) return E_OUTOFMEMORY;
         const HRESULT result = child->QueryInterface(riid, object);
         child->Release();
         return result;
     }
 
     STDMETHODIMP GetDisplayNameOf(LPCITEMIDLIST list, SHGDNF, STRRET* name) override {
-        if (list != nullptr && list->mkid.cb != 0) {
-            return E_INVALIDARG;
-        }
+        if (list != nullptr && list->mkid.cb != 0) return E_INVALIDARG;
         wchar_t context[32];
         std::swprintf(context, 32, L"%p", static_cast<void*>(bindContext_));
         const std::wstring text = L"init=" + init_ + L" path=" + Hex(path_) + L" bc=" + context;
         const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
         name->uType = STRRET_WSTR;
         name->pOleStr = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
-        if (name->pOleStr == nullptr) {
-            return E_OUTOFMEMORY;
-        }
+        if (name->pOleStr == nullptr) return E_OUTOFMEMORY;
         std::memcpy(name->pOleStr, text.c_str(), bytes);
         return S_OK;
     }
 
     // The tests need none of the rest.
-    STDMETHODIMP ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, LPITEMIDLIST*, ULONG*) override {
-        return E_NOTIMPL;
-    }
+    STDMETHODIMP ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, LPITEMIDLIST*, ULONG*) override { return E_NOTIMPL; }
     STDMETHODIMP EnumObjects(HWND, SHCONTF, IEnumIDList**) override { return E_NOTIMPL; }
     STDMETHODIMP BindToStorage(LPCITEMIDLIST, IBindCtx*, REFIID, void**) override { return E_NOTIMPL; }
     STDMETHODIMP CompareIDs(LPARAM, LPCITEMIDLIST, LPCITEMIDLIST) override { return E_NOTIMPL; }
@@ -155,25 +135,17 @@ public:
     explicit constexpr FolderFactory(bool persists) : persists_(persists) {}
 
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *object = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        *object = riid == IID_IUnknown || riid == IID_IClassFactory ? static_cast<IClassFactory*>(this) : nullptr;
+        return *object != nullptr ? S_OK : E_NOINTERFACE;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return 1; }
     STDMETHODIMP_(ULONG) Release() override { return 1; }
 
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
         *object = nullptr;
-        if (outer != nullptr) {
-            return CLASS_E_NOAGGREGATION;
-        }
+        if (outer != nullptr) return CLASS_E_NOAGGREGATION;
         TestFolder* folder = HeapNew<TestFolder>(persists_, std::wstring(L"none"), Bytes{}, nullptr);
-        if (folder == nullptr) {
-            return E_OUTOFMEMORY;
-        }
+        if (folder == nullptr) return E_OUTOFMEMORY;
         const HRESULT result = folder->QueryInterface(riid, object);
         folder->Release();
         return result;
@@ -193,12 +165,8 @@ FolderFactory g_plainFactory(false);
 }  // namespace
 
 extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID classId, REFIID riid, void** object) {
-    if (classId == kRootClassId) {
-        return g_rootFactory.QueryInterface(riid, object);
-    }
-    if (classId == kPlainClassId) {
-        return g_plainFactory.QueryInterface(riid, object);
-    }
+    if (classId == kRootClassId) return g_rootFactory.QueryInterface(riid, object);
+    if (classId == kPlainClassId) return g_plainFactory.QueryInterface(riid, object);
     *object = nullptr;
     return CLASS_E_CLASSNOTAVAILABLE;
 }
