@@ -95,7 +95,8 @@ watch_pid="$!"
 wait_ready watch "$watch_pid"
 cat "$logs/watch.log"
 
-folder="PLANT-SCADA01/Matrikon.OPC.Simulation.1"
+source samples/sample_names.sh
+folder="$(sample_name HostScada)/$(sample_name ServerSimulation)"
 step "vtls notify updatedir --path $folder"
 scripts/wine-run.sh "$vtls_exe" notify updatedir --path "$folder"
 
