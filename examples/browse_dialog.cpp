@@ -14,6 +14,7 @@
 // list opens a folder, Backspace goes up; F5 asks again; Esc closes.
 #include <windows.h>
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <VantrelSh.h>
 
@@ -408,6 +409,14 @@ private:
 
     // The row of the selected folder's entries, or its error.
     void ShowSelected() {
+        // Refilled without drawing, then drawn once, at once.
+        SetWindowRedraw(list_, FALSE);
+        FillList();
+        SetWindowRedraw(list_, TRUE);
+        RedrawWindow(list_, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+    }
+
+    void FillList() {
         ListView_DeleteAllItems(list_);
         const HTREEITEM selected = TreeView_GetSelection(tree_);
         const auto found = folders_.find(selected);

@@ -102,6 +102,9 @@ vtls_gui_start() {
 vtls_gui_screenshot() {
   local png="$1" geometry="${2:-}"
   mkdir -p "$(dirname "$png")"
+  # Wine hands a window's drawing to the X server once its thread waits for
+  # messages again: give the dialog that moment after the last message it got.
+  sleep 0.5
   timeout 30 xwd -display "$DISPLAY" -root -silent >"$gui_logs/screen.xwd" || return 1
   if [ -n "$geometry" ]; then
     convert "xwd:$gui_logs/screen.xwd" -crop "$geometry" +repage "$png"
