@@ -3,7 +3,8 @@
 //
 //   browse_dialog_driver find                 the dialog's process and window rectangle
 //   browse_dialog_driver open NAME...         expand the tree along NAME... from the root, select the last
-//   browse_dialog_driver dump                 the expanded tree, the list's rows, the status text
+//   browse_dialog_driver dump                 the expanded tree (with image numbers), the list's rows, the status text
+//   browse_dialog_driver key VK               a key pressed and released in the list
 //   browse_dialog_driver wait TEXT            dump once a list row's name is TEXT (at most 30 s)
 //   browse_dialog_driver close                WM_CLOSE, then the dialog process's exit code
 //
@@ -95,12 +96,13 @@ bool FindDialog(Dialog& dialog) {
 struct TreeNode {
     std::wstring text;
     UINT state = 0;
+    int image = -1;
 };
 
 TreeNode ReadTreeItem(const Dialog& dialog, HTREEITEM item) {
     const Remote remote(dialog.process.get(), kTextOffset + (kTextChars + 1) * sizeof(wchar_t));
     TVITEMW query{};
-    query.mask = TVIF_TEXT | TVIF_STATE;
+    query.mask = TVIF_TEXT | TVIF_STATE | TVIF_IMAGE;
     query.hItem = item;
     query.stateMask = TVIS_EXPANDED | TVIS_SELECTED;
     query.pszText = reinterpret_cast<wchar_t*>(remote.At(kTextOffset));
@@ -115,7 +117,10 @@ TreeNode ReadTreeItem(const Dialog& dialog, HTREEITEM item) {
     }
     TVITEMW answer{};
     SIZE_T done = 0;
-    if (ReadProcessMemory(dialog.process.get(), remote.At(0), &answer, sizeof(answer), &done)) node.state = answer.state;
+    if (ReadProcessMemory(dialog.process.get(), remote.At(0), &answer, sizeof(answer), &done)) {
+        node.state = answer.state;
+        node.image = answer.iImage;
+    }
     node.text = remote.Text(kTextOffset);
     return node;
 }
@@ -129,7 +134,8 @@ HTREEITEM Next(const Dialog& dialog, UINT relation, HTREEITEM item) {
 void DumpTree(const Dialog& dialog, HTREEITEM first, int depth) {
     for (HTREEITEM item = first; item != nullptr; item = Next(dialog, TVGN_NEXT, item)) {
         const TreeNode node = ReadTreeItem(dialog, item);
-        std::printf("tree %*s%ls%s\n", 2 * depth, "", node.text.c_str(), node.state & TVIS_SELECTED ? "  [selected]" : "");
+        std::printf("tree %*s%ls  #%d%s\n", 2 * depth, "", node.text.c_str(), node.image,
+                    node.state & TVIS_SELECTED ? "  [selected]" : "");
         if (node.state & TVIS_EXPANDED) DumpTree(dialog, Next(dialog, TVGN_CHILD, item), depth + 1);
     }
 }
@@ -230,6 +236,12 @@ int wmain(int argc, wchar_t** argv) {
             Sleep(100);
         }
     }
+    if (command == L"key" && argc == 3) {
+        const auto key = static_cast<WPARAM>(_wtoi(argv[2]));
+        return PostMessageW(dialog.list, WM_KEYDOWN, key, 1) && PostMessageW(dialog.list, WM_KEYUP, key, 0xC0000001)
+                   ? 0
+                   : 1;
+    }
     if (command == L"close") {
         PostMessageW(dialog.window, WM_CLOSE, 0, 0);
         DWORD code = STILL_ACTIVE;
@@ -241,6 +253,6 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("exit code %lu\n", code);
         return code == 0 ? 0 : 1;
     }
-    std::fprintf(stderr, "usage: browse_dialog_driver find | open NAME... | dump | wait TEXT | close\n");
+    std::fprintf(stderr, "usage: browse_dialog_driver find | open NAME... | dump | wait TEXT | key VK | close\n");
     return 2;
 }

@@ -46,6 +46,14 @@ vtls_gui_start "$prefix" 270 || fail "the display or the prefix"
 host="$(sample_name HostScada)" server="$(sample_name ServerSimulation)" ramps="$(sample_name BranchRamps)"
 old="$(sample_name ItemRampsInt)" new="$(sample_name RenamedItem)"
 serve 1
+# One server's class gets an icon of its own, which the dialog takes from the
+# library; the class id is the one vtls browse shows.
+gui_run "$bin/vtls.exe" browse >"$logs/browse.log" 2>&1 </dev/null || fail "vtls browse"
+class="$(tr -d '\r' <"$logs/browse.log" | sed -n "s/^ *$server  \[server \({[0-9A-F-]*}\)\]$/\1/p" | head -n 1)"
+[ -n "$class" ] || fail "no class id of $server in vtls browse"
+dialog_exe="$(cd "$bin" && pwd)/browse_dialog.exe"
+gui_run reg add "HKLM\\Software\\Classes\\CLSID\\$class\\DefaultIcon" /ve /d "Z:${dialog_exe//\//\\},2" /f \
+  >"$logs/reg.log" 2>&1 </dev/null || fail "register the class icon"
 gui_start dialog "$bin/browse_dialog.exe"
 driver find find
 read -r l t r b < <(sed -n 's/^process [0-9]* rect //p' "$logs/find.log")
@@ -53,14 +61,17 @@ geometry="$((r - l))x$((b - t))+$l+$t"
 
 # Expanded from the root down to a branch, which is selected: every level
 # came from the server, and the list shows the branch's items with their types.
+# Images: the dialog's own by kind (0 network, 1 host, 2 server, 3 branch), the
+# registered class's icon added after the dialog's six.
 driver open open "OPC Network" "$host" "$server" "$ramps"
 driver opened dump
-has opened "tree OPC Network"
-has opened "tree   $host"
-has opened "tree     $server"
-has opened "tree       $ramps  [selected]"
-has opened "tree       $(sample_name BranchWaves)"
-has opened "tree   $(sample_name HostLab)"
+has opened "tree OPC Network  #0"
+has opened "tree   $host  #1"
+has opened "tree     $server  #6"
+has opened "tree     $(sample_name ServerGateway)  #2"
+has opened "tree       $ramps  #3  [selected]"
+has opened "tree       $(sample_name BranchWaves)  #3"
+has opened "tree   $(sample_name HostLab)  #1"
 has opened "row $old | Item | VT_I4"
 has opened "row $(sample_name ItemRampsText) | Item | VT_BSTR"
 has opened "status OPC Network\\$host\\$server\\$ramps: 0 folders, 4 items"
@@ -82,15 +93,22 @@ gui_run "$bin/vtls.exe" notify updatedir --path "$host/$server/$ramps" >"$logs/u
 driver updated wait "$old"
 [ "$(grep -cF "$host\\$server\\$ramps  value 0" "$logs/serve1.log")" -ge 2 ] || fail "serve: the branch was not asked again"
 
-# The server goes away: the branch shows an error row; it comes back: the rows return.
+# Backspace in the list goes up to the server, whose branches it then lists.
+driver key key 8
+driver up wait "$(sample_name BranchWaves)"
+has up "row $ramps | Branch | "
+has up "tree     $server  #6  [selected]"
+
+# The server goes away: the folder, asked again, shows an error row alone;
+# the server comes back: the retries bring its rows back.
 gui_stop "$serve_pid"
-gui_run "$bin/vtls.exe" notify updatedir --path "$host/$server/$ramps" >"$logs/update2.log" 2>&1 </dev/null ||
+gui_run "$bin/vtls.exe" notify updatedir --path "$host/$server" >"$logs/update2.log" 2>&1 </dev/null ||
   fail "notify updatedir without a server"
 driver gone wait "The server does not answer"
 has gone "row The server does not answer | Error | 0x80004005"
 [ "$(grep -c '^row ' "$logs/gone.log")" = 1 ] || fail "gone: rows beside the error row"
 serve 2
-driver back wait "$old"
+driver back wait "$ramps"
 grep -qF "row The server does not answer" "$logs/back.log" && fail "back: the error row stayed"
 
 # Closing gives the listener back (the dialog's exit code says so) and ends the process.
