@@ -32,7 +32,7 @@ if [ "${1:-}" = --gui ]; then
   source scripts/wine-gui.sh
   source samples/sample_names.sh
   vtls_gui_start "$build_dir/wineprefix-gui" 240
-  gui_start serve "$vtls_exe" serve --seconds 120
+  gui_start serve "$vtls_exe" serve --seconds 80
   deadline=$((SECONDS + timeout_s))
   until grep -q $'ready\r*$' "$gui_logs/serve.log"; do
     ((SECONDS < deadline)) || { echo "demo: vtls serve not ready:" >&2; cat "$gui_logs/serve.log" >&2; exit 1; }

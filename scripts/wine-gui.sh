@@ -16,7 +16,7 @@ gui_xvfb_pid=""
 gui_watchdog_pid=""
 gui_prefix=""
 # Each Wine program's own limit, below the script's.
-gui_program_timeout=60
+gui_program_timeout=90
 
 vtls_gui_stop() {
   set +e
