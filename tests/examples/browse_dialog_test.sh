@@ -87,6 +87,12 @@ has renamed "row $new | Item | VT_I4"
 grep -qF "row $old |" "$logs/renamed.log" && fail "renamed: the old name is still listed"
 has renamed "status Renamed $old to $new"
 vtls_gui_screenshot "$shots/browse_dialog-after.png" "$geometry" || fail "screenshot after"
+# Both pictures are of the whole window, and the rename shows in them.
+for png in before after; do
+  [ "$(identify -format %wx%h "$shots/browse_dialog-$png.png")" = "${geometry%%+*}" ] || fail "picture $png: its size"
+done
+changed="$(compare -metric AE "$shots/browse_dialog-before.png" "$shots/browse_dialog-after.png" null: 2>&1 || true)"
+[ "${changed%% *}" -gt 0 ] 2>/dev/null || fail "the pictures before and after the rename do not differ ($changed)"
 
 # An update of the branch has it asked again: the server's names come back.
 gui_run "$bin/vtls.exe" notify updatedir --path "$host/$server/$ramps" >"$logs/update.log" 2>&1 </dev/null ||
