@@ -23,6 +23,7 @@
 
 #include "VantrelSh.h"
 #include "bench_clock.h"
+#include "sample_names.h"
 #include "base/com_ptr.h"
 #include "itemid/id_lists.h"
 #include "itemid/portable/item_layout.h"
@@ -185,12 +186,8 @@ std::vector<std::wstring> HostNames() {
 }
 
 std::vector<Server> Servers(std::mt19937& random) {
-    const wchar_t* const progIds[] = {
-        L"Matrikon.OPC.Simulation.1", L"Kepware.KEPServerEX.V6",      L"RSLinx OPC Server",
-        L"OPC.SimaticNET.DP",         L"Softing.OPCToolbox.OPC.DA.1", L"Schneider-Aut.OFS.2",
-        L"ABB.AC800M.OpcDaServer",    L"Yokogawa.ExaopcDAEXA.1"};
     std::vector<Server> servers;
-    for (const wchar_t* progId : progIds) {
+    for (const wchar_t* progId : vtls::samples::kAllServers) {
         servers.push_back({progId, RandomGuid(random)});
     }
     return servers;

@@ -20,7 +20,8 @@ install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # their links hold: docs/*.md, the example programs in examples/, and the API
 # reference in html/ when the docs target was built (docs/CMakeLists.txt).
 install(DIRECTORY docs DESTINATION ${CMAKE_INSTALL_DOCDIR} FILES_MATCHING PATTERN "*.md")
-install(DIRECTORY examples DESTINATION ${CMAKE_INSTALL_DOCDIR} FILES_MATCHING PATTERN "*.cpp"
+install(DIRECTORY examples DESTINATION ${CMAKE_INSTALL_DOCDIR} FILES_MATCHING PATTERN "*.cpp" PATTERN "*.h"
+        PATTERN "*.rc" PATTERN "*.ico"
         PATTERN "CMakeLists.txt")
 
 set(config_dir ${CMAKE_INSTALL_LIBDIR}/cmake/VantrelSh)

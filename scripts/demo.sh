@@ -4,7 +4,9 @@
 # content requests of `vtls browse`, and a change posted by `vtls notify`
 # reaches the listener of `vtls watch`.
 # Extra arguments run that one vtls command instead: scripts/demo.sh info,
-# scripts/demo.sh --help.
+# scripts/demo.sh --help. scripts/demo.sh --gui runs examples/browse_dialog
+# against vtls serve on a virtual display, opens a branch and saves the
+# dialog's picture, whose path it prints.
 # VTLS_BUILD_DIR replaces build/win64 (the win64 preset's folder), VTLS_WINEPREFIX
 # the prefix, so a run can stay clear of others' builds.
 set -euo pipefail
@@ -20,8 +22,36 @@ if ! build_log="$(cmake --build "$build_dir" --target vtls VantrelSh VantrelUi 2
   printf '%s\n' "$build_log" >&2
   exit 1
 fi
-source scripts/wine-server.sh
 vtls_exe="$build_dir/bin/vtls.exe"
+
+if [ "${1:-}" = --gui ]; then
+  if ! build_log="$(cmake --build "$build_dir" --target browse_dialog browse_dialog_driver 2>&1)"; then
+    printf '%s\n' "$build_log" >&2
+    exit 1
+  fi
+  source scripts/wine-gui.sh
+  source samples/sample_names.sh
+  vtls_gui_start "$build_dir/wineprefix-gui" 240
+  gui_start serve "$vtls_exe" serve --seconds 80
+  deadline=$((SECONDS + timeout_s))
+  until grep -q $'ready\r*$' "$gui_logs/serve.log"; do
+    ((SECONDS < deadline)) || { echo "demo: vtls serve not ready:" >&2; cat "$gui_logs/serve.log" >&2; exit 1; }
+    sleep 0.1
+  done
+  gui_start dialog "$build_dir/bin/browse_dialog.exe"
+  driver="$build_dir/bin/browse_dialog_driver.exe"
+  read -r l t r b < <(gui_run "$driver" find </dev/null | tr -d '\r' | sed -n 's/^process [0-9]* rect //p')
+  gui_run "$driver" open "OPC Network" "$(sample_name HostScada)" "$(sample_name ServerSimulation)" \
+    "$(sample_name BranchRamps)" >/dev/null </dev/null
+  picture="$(pwd)/$build_dir/screenshots/demo-browse_dialog.png"
+  [[ "$build_dir" = /* ]] && picture="$build_dir/screenshots/demo-browse_dialog.png"
+  vtls_gui_screenshot "$picture" "$((r - l))x$((b - t))+$l+$t"
+  gui_run "$driver" close >/dev/null </dev/null
+  echo "demo: the browse dialog against vtls serve, one branch open: $picture"
+  exit 0
+fi
+
+source scripts/wine-server.sh
 
 if [ "$#" -gt 0 ]; then
   scripts/wine-run.sh "$vtls_exe" "$@"
@@ -95,7 +125,8 @@ watch_pid="$!"
 wait_ready watch "$watch_pid"
 cat "$logs/watch.log"
 
-folder="PLANT-SCADA01/Matrikon.OPC.Simulation.1"
+source samples/sample_names.sh
+folder="$(sample_name HostScada)/$(sample_name ServerSimulation)"
 step "vtls notify updatedir --path $folder"
 scripts/wine-run.sh "$vtls_exe" notify updatedir --path "$folder"
 

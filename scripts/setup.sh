@@ -10,6 +10,7 @@ packages=(
   llvm lld gnuplot-nox
   doxygen python3 ccache
   mmdebstrap
+  xvfb x11-apps imagemagick
 )
 
 missing=()

@@ -60,7 +60,7 @@ change)
 installed)
   cmake --install "$bin" --prefix "$logs/prefix" >"$logs/install.log" 2>&1 || fail "install"
   sources="$logs/prefix/share/doc/VantrelSh/examples"
-  for f in CMakeLists.txt content_server.cpp content_client.cpp change_listener.cpp; do
+  for f in CMakeLists.txt content_server.cpp content_client.cpp change_listener.cpp browse_dialog.cpp; do
     [ -f "$sources/$f" ] || fail "the install lacks examples/$f"
   done
   cmake -S "$sources" -B "$logs/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$3" \

@@ -9,6 +9,7 @@ set -euo pipefail
 bin32="$1"
 bin64="$2"
 source "$(dirname "${BASH_SOURCE[0]}")/../support/wine_processes.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../../samples/sample_names.sh"
 
 for dir in "$bin32" "$bin64"; do
   for program in vtls_interop_peer.exe vtls.exe VantrelSh.dll VantrelUi.dll; do
@@ -123,10 +124,12 @@ vtls_watch_pair() {
   start "$name-watch" "$watcher" watch --count 1 --seconds "$timeout_s"
   pid="$!"
   wait_ready "$name-watch" "$pid"
-  "$run" "$poster" notify renameitem --path 'PLANT-SCADA01/Matrikon.OPC.Simulation.1' --path2 LAB-PC17 \
+  "$run" "$poster" notify renameitem --path "$(sample_name HostScada)/$(sample_name ServerSimulation)" \
+    --path2 "$(sample_name HostLab)" \
     >"$logs/$name-notify.log" 2>&1 </dev/null || fail "$name: notify"
   wait "$pid" || fail "$name: watch exit status"
-  grep -q 'SHCNE_RENAMEITEM  list1 PLANT-SCADA01\\Matrikon.OPC.Simulation.1  list2 LAB-PC17' "$logs/$name-watch.log" ||
+  grep -qF "SHCNE_RENAMEITEM  list1 $(sample_name HostScada)\\$(sample_name ServerSimulation)  list2 $(sample_name HostLab)" \
+    "$logs/$name-watch.log" ||
     fail "$name: the change watched"
 }
 vtls_watch_pair "$bin32/vtls.exe" "$bin64/vtls.exe" vtls-64-to-32

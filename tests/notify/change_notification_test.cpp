@@ -105,7 +105,7 @@ struct ClientRole {
 };
 
 const Bytes kFolder = vtls::test::List({vtls::test::EncodeReal(2, u"PLANT"), vtls::test::EncodeReal(9, u"Sim", 3)});
-const Bytes kItem = vtls::test::List({vtls::test::EncodeReal(6, u"Random.Int4")});
+const Bytes kItem = vtls::test::List({vtls::test::EncodeReal(6, u"Ramps.Int4")});
 
 LPCITEMIDLIST Pidl(const Bytes& bytes) { return reinterpret_cast<LPCITEMIDLIST>(bytes.data()); }
 

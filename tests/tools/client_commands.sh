@@ -6,6 +6,9 @@
 set -euo pipefail
 vtls_exe="$1"
 source "$(dirname "${BASH_SOURCE[0]}")/../support/wine_processes.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../../samples/sample_names.sh"
+server="$(sample_name HostScada)/$(sample_name ServerSimulation)"
+bit="$(sample_name HostScada)/$(sample_name ServerPlcBridge)/$(sample_name BranchKiln)/$(sample_name ItemKilnBit)"
 
 # Without a server the client says so.
 if "$run" "$vtls_exe" browse >"$logs/noserver.log" 2>&1; then
@@ -20,27 +23,28 @@ grep -q 'serves already' "$logs/serve.log" && fail "another process holds the se
 
 "$run" "$vtls_exe" browse >"$logs/browse.log" 2>&1 || fail "browse"
 # Every entry of the sample is listed once per place, the deepest at level 4.
-grep -q $'^        Random.Int4  \\[item, VT_I4\\]\r*$' "$logs/browse.log" || fail "browse: item at its level"
-grep -q $'^          Channel1.Device1.Tag1  \\[item, VT_UI2\\]\r*$' "$logs/browse.log" || fail "browse: deep item"
+sed -i 's/\r$//' "$logs/browse.log"
+grep -qxF "        $(sample_name ItemRampsInt)  [item, VT_I4]" "$logs/browse.log" || fail "browse: item at its level"
+grep -qxF "          $(sample_name ItemPumpSpeed)  [item, VT_UI2]" "$logs/browse.log" || fail "browse: deep item"
 grep -q 'vtls browse: 84 entries, 85 requests, 0 failed' "$logs/browse.log" || fail "browse: totals"
 
 start watch "$vtls_exe" watch --count 2 --seconds "$timeout_s"
 watch_pid="$!"
 wait_ready watch "$watch_pid"
-"$run" "$vtls_exe" notify updatedir --path PLANT-SCADA01/Matrikon.OPC.Simulation.1 >"$logs/notify.log" 2>&1 ||
+"$run" "$vtls_exe" notify updatedir --path "$server" >"$logs/notify.log" 2>&1 ||
   fail "notify"
-"$run" "$vtls_exe" notify renameitem --nowait --path 'PLANT-SCADA01/RSLinx OPC Server/[Line3_PLC5]/[Line3_PLC5]B3:0/4' \
-  --path2 LAB-PC17 >"$logs/notify-nowait.log" 2>&1 || fail "notify --nowait"
+"$run" "$vtls_exe" notify renameitem --nowait --path "$bit" \
+  --path2 "$(sample_name HostLab)" >"$logs/notify-nowait.log" 2>&1 || fail "notify --nowait"
 grep -q 'the flush went out' "$logs/notify-nowait.log" || fail "notify --nowait: no flush seen"
 # A private change stays in the posting process.
-"$run" "$vtls_exe" notify mkdir --private --path LAB-PC17 >"$logs/notify-private.log" 2>&1 ||
+"$run" "$vtls_exe" notify mkdir --private --path "$(sample_name HostLab)" >"$logs/notify-private.log" 2>&1 ||
   fail "notify --private"
-grep -q 'WM_VTLS_FSNOTIFY_PRIVATE  list1 LAB-PC17' "$logs/notify-private.log" || fail "notify --private: delivery"
+grep -qF "WM_VTLS_FSNOTIFY_PRIVATE  list1 $(sample_name HostLab)" "$logs/notify-private.log" || fail "notify --private: delivery"
 
 wait "$watch_pid" || fail "watch exit status"
-grep -q 'WM_VTLS_FSNOTIFY  event 0x00001000 SHCNE_UPDATEDIR  list1 PLANT-SCADA01\\Matrikon.OPC.Simulation.1  list2 -' \
+grep -qF "WM_VTLS_FSNOTIFY  event 0x00001000 SHCNE_UPDATEDIR  list1 ${server//\//\\}  list2 -" \
   "$logs/watch.log" || fail "watch: updatedir"
-grep -q 'SHCNE_RENAMEITEM  list1 PLANT-SCADA01\\RSLinx OPC Server\\\[Line3_PLC5\]\\\[Line3_PLC5\]B3:0/4  list2 LAB-PC17' \
+grep -qF "SHCNE_RENAMEITEM  list1 $(sample_name HostScada)\\$(sample_name ServerPlcBridge)\\$(sample_name BranchKiln)\\$(sample_name ItemKilnBit)  list2 $(sample_name HostLab)" \
   "$logs/watch.log" || fail "watch: renameitem"
 grep -q 'count reached; 2 changes received' "$logs/watch.log" || fail "watch: count"
 grep -q 'PRIVATE' "$logs/watch.log" && fail "watch received another process's private change"

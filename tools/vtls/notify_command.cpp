@@ -21,6 +21,8 @@
 #include "console.h"
 #include "itemid/portable/item_layout.h"
 #include "sample_namespace.h"
+#include "sample_names.h"
+#include "base/portable/byte_order.h"
 
 namespace vtls::tool {
 namespace {
@@ -35,9 +37,11 @@ constexpr const char* kUsage =
     "               SHCNE_: %s\n"
     "  --path P     list 1: a path in the sample namespace of vtls serve, names\n"
     "               joined by '/' from a host down, e.g.\n"
-    "               PLANT-SCADA01/Matrikon.OPC.Simulation.1/Random;\n"
+    "               %s/%s/%s;\n"
     "               \"\" is the empty list (the network itself)\n"
-    "  --path2 P    list 2, the same way (the new name of a rename)\n"
+    "  --path2 P    list 2, the same way (the new name of a rename); its last\n"
+    "               name may be one the sample does not hold: that item is\n"
+    "               list 1's last item under the new name\n"
     "  --private    a private event: delivered at once, and only to this\n"
     "               process's listeners; the command listens itself and prints\n"
     "               what its listener received\n"
@@ -56,14 +60,20 @@ struct Options {
     bool noWait = false;
 };
 
+std::string Usage() {
+    return Format(kUsage, EventNameList().c_str(), ToUtf8(samples::kHostScada).c_str(),
+                  ToUtf8(samples::kServerSimulation).c_str(), ToUtf8(samples::kBranchRamps).c_str());
+}
 
 bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
 
 // The items along path, from the network down, with the terminator. Names may
 // hold '/' themselves (PLC addresses do), so each step takes the longest
 // child name that the rest of the path begins with, up to a separator or the end.
+// With renamed, a rest that names no child is a new name: the item is renamed's
+// own (type, data, class) under that name, as a rename's list 2 names it.
 bool Resolve(const SampleNamespace& sample, std::wstring_view path, std::vector<std::uint8_t>& list,
-             std::string& error) {
+             std::string& error, const SampleNode** last = nullptr, const SampleNode* renamed = nullptr) {
     const SampleNode* node = &sample.Network();
     std::wstring_view rest = path;
     while (!rest.empty() && IsSeparator(rest.front())) {
@@ -77,6 +87,20 @@ bool Resolve(const SampleNamespace& sample, std::wstring_view path, std::vector<
                 (next == nullptr || length > next->name.size())) {
                 next = &child;
             }
+        }
+        if (next == nullptr && renamed != nullptr) {
+            GUID guid{};
+            std::memcpy(&guid, renamed->ItemBytes() + itemid::kGuidOffset, sizeof(guid));
+            const UniqueIDList item(VtlsCreateID(std::wstring(rest).c_str(), renamed->type, renamed->data, &guid, 0,
+                                                 nullptr));
+            if (!item) {
+                error = "VtlsCreateID failed for the new name";
+                return false;
+            }
+            const auto* bytes = reinterpret_cast<const std::uint8_t*>(item.get());
+            list.insert(list.end(), bytes, bytes + itemid::LoadU16(bytes));
+            list.resize(list.size() + itemid::kTerminatorSize, 0);
+            return true;
         }
         if (next == nullptr) {
             std::size_t end = 0;
@@ -99,6 +123,9 @@ bool Resolve(const SampleNamespace& sample, std::wstring_view path, std::vector<
         node = next;
     }
     list.resize(list.size() + itemid::kTerminatorSize, 0);
+    if (last != nullptr) {
+        *last = node;
+    }
     return true;
 }
 
@@ -237,8 +264,12 @@ int Notify(const Options& options) {
     std::vector<std::uint8_t> list1;
     std::vector<std::uint8_t> list2;
     std::string error;
-    if ((options.path1 && !Resolve(*sample, *options.path1, list1, error)) ||
-        (options.path2 && !Resolve(*sample, *options.path2, list2, error))) {
+    // A rename's new name is new to the sample: list 2 may end in it when list 1
+    // ends in an item of the sample (not the network itself).
+    const SampleNode* last1 = nullptr;
+    if ((options.path1 && !Resolve(*sample, *options.path1, list1, error, &last1)) ||
+        (options.path2 && !Resolve(*sample, *options.path2, list2, error, nullptr,
+                                   last1 != &sample->Network() ? last1 : nullptr))) {
         Err("vtls notify: " + error + "\n");
         return kExitUsage;
     }
@@ -252,7 +283,7 @@ int Notify(const Options& options) {
 
 int RunNotify(int argc, wchar_t** argv) {
     Options options;
-    const std::string usage = Format(kUsage, EventNameList().c_str());
+    const std::string usage = Usage();
     ArgumentReader arguments("notify", usage);
     const auto path = [](std::optional<std::wstring>& target) {
         return [&target](const wchar_t* value) {

@@ -8,11 +8,13 @@
 
 #include "base/portable/byte_order.h"
 #include "itemid/portable/item_layout.h"
+#include "sample_names.h"
 
 namespace vtls::tool {
 namespace {
 
 using namespace vtls::itemid;
+using namespace vtls::samples;
 
 // The tree as written down, before the library turns each node into an item.
 struct Blueprint {
@@ -32,55 +34,49 @@ Blueprint Server(std::wstring progId, std::vector<Blueprint> children) {
 Blueprint Host(std::wstring name, std::vector<Blueprint> servers) { return {std::move(name), kSampleHost, 0, std::move(servers)}; }
 
 // Leaves carry the fully qualified item id a client would read, as browsing
-// servers report them.
-Blueprint MatrikonSimulation() {
-    return Server(L"Matrikon.OPC.Simulation.1",
-                  {Branch(L"Random", {Item(L"Random.Int4", VT_I4), Item(L"Random.Real8", VT_R8),
-                                      Item(L"Random.String", VT_BSTR), Item(L"Random.Boolean", VT_BOOL)}),
-                   Branch(L"Bucket Brigade", {Item(L"Bucket Brigade.Int4", VT_I4),
-                                              Item(L"Bucket Brigade.Real8", VT_R8)}),
-                   Branch(L"Simulation Items",
-                          {Branch(L"Saw-toothed Waves", {Item(L"Saw-toothed Waves.Real4", VT_R4),
-                                                         Item(L"Saw-toothed Waves.UInt2", VT_UI2)}),
-                           Branch(L"Triangle Waves", {Item(L"Triangle Waves.Int2", VT_I2)})})});
+// servers report them. The names come from samples/sample_names.txt.
+Blueprint Simulation() {
+    return Server(kServerSimulation,
+                  {Branch(kBranchRamps, {Item(kItemRampsInt, VT_I4), Item(kItemRampsReal, VT_R8),
+                                         Item(kItemRampsText, VT_BSTR), Item(kItemRampsFlag, VT_BOOL)}),
+                   Branch(kBranchRelay, {Item(kItemRelayInt, VT_I4), Item(kItemRelayReal, VT_R8)}),
+                   Branch(kBranchWaves, {Branch(kBranchPulse, {Item(kItemPulseReal, VT_R4), Item(kItemPulseWord, VT_UI2)}),
+                                         Branch(kBranchSweep, {Item(kItemSweepInt, VT_I2)})})});
 }
 
-Blueprint KepServer() {
-    return Server(L"Kepware.KEPServerEX.V6",
-                  {Branch(L"Channel1", {Branch(L"Device1", {Item(L"Channel1.Device1.Tag1", VT_UI2),
-                                                            Item(L"Channel1.Device1.Tag2", VT_BOOL)})}),
-                   Branch(L"_System", {Item(L"_System._Time", VT_BSTR), Item(L"_System._Date", VT_BSTR)})});
+Blueprint Gateway() {
+    return Server(kServerGateway,
+                  {Branch(kBranchFeedwater, {Branch(kBranchPump, {Item(kItemPumpSpeed, VT_UI2),
+                                                                  Item(kItemPumpRunning, VT_BOOL)})}),
+                   Branch(kBranchDiagnostics, {Item(kItemClockTime, VT_BSTR), Item(kItemClockDate, VT_BSTR)})});
 }
 
-Blueprint RsLinx() {
-    return Server(L"RSLinx OPC Server",
-                  {Branch(L"[Line3_PLC5]", {Item(L"[Line3_PLC5]N7:0", VT_I2), Item(L"[Line3_PLC5]F8:1", VT_R4),
-                                            Item(L"[Line3_PLC5]B3:0/4", VT_BOOL)})});
+Blueprint PlcBridge() {
+    return Server(kServerPlcBridge, {Branch(kBranchKiln, {Item(kItemKilnWord, VT_I2), Item(kItemKilnReal, VT_R4),
+                                                          Item(kItemKilnBit, VT_BOOL)})});
 }
 
-Blueprint SoftingDemo() {
-    return Server(L"Softing.OPCToolboxDemo_ServerDA.1",
-                  {Branch(L"increment", {Item(L"increment.I4", VT_I4), Item(L"increment.R8", VT_R8)}),
-                   Item(L"time.local", VT_DATE)});
+Blueprint Demo() {
+    return Server(kServerDemo, {Branch(kBranchCounters, {Item(kItemCountersInt, VT_I4), Item(kItemCountersReal, VT_R8)}),
+                                Item(kItemLocalClock, VT_DATE)});
 }
 
-Blueprint IconicsSimulator() {
-    return Server(L"ICONICS.SimulatorOPCDA.2",
-                  {Branch(L"Numeric", {Item(L"Numeric.Sine", VT_R8), Item(L"Numeric.Ramp", VT_I4)}),
-                   Item(L"Heartbeat", VT_BOOL)});
+Blueprint Simulator() {
+    return Server(kServerSimulator, {Branch(kBranchAnalog, {Item(kItemAnalogSine, VT_R8), Item(kItemAnalogRamp, VT_I4)}),
+                                     Item(kItemWatchdog, VT_BOOL)});
 }
 
 Blueprint SampleNetwork() {
-    return {L"OPC Network",
+    return {kNetwork,
             kSampleNetwork,
             0,
-            {Host(L"PLANT-SCADA01", {MatrikonSimulation(), KepServer(), RsLinx()}),
-             Host(L"PLANT-HIST02", {SoftingDemo(), MatrikonSimulation()}),
-             Host(L"LAB-PC17", {IconicsSimulator(), KepServer(), SoftingDemo(), MatrikonSimulation()})}};
+            {Host(kHostScada, {Simulation(), Gateway(), PlcBridge()}),
+             Host(kHostHistorian, {Demo(), Simulation()}),
+             Host(kHostLab, {Simulator(), Gateway(), Demo(), Simulation()})}};
 }
 
 // A stand-in for a server's class id: FNV-1a over the ProgID, so one ProgID
-// gets one GUID on every host and in every run (not the vendors' own ids).
+// gets one GUID on every host and in every run.
 GUID ServerGuid(std::wstring_view progId) {
     std::uint64_t halves[2] = {0xCBF29CE484222325ull, 0x84222325CBF29CE4ull};
     for (std::uint64_t& hash : halves) {
