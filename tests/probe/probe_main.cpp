@@ -852,6 +852,7 @@ HRESULT WINAPI AnswerSample(LPCITEMIDLIST parent, DWORD, HGLOBAL* content) {
 int Serve(const Args& args) {
     if (FAILED(g.VtlsSrvInitialize(AnswerSample))) return 1;
     std::printf("ready\n");
+    std::fflush(stdout);
     for (DWORD waited = 0; waited < args.Number(0) * 1000 && g_answered < 2; waited += 50) Sleep(50);
     Sleep(200);  // the last reply is on its way
     g.VtlsTerminate();
@@ -884,6 +885,7 @@ int Listen(const Args& args) {
     vtls::test::ListenerWindow listener;
     if (FAILED(g.VtlsCliInitialize()) || g.VtlsSHChangeNotifyRegister(listener.Handle()) != S_OK) return 1;
     std::printf("ready\n");
+    std::fflush(stdout);
     listener.PumpUntil(1, args.Number(0) * 1000);
     g.VtlsSHChangeNotifyRevoke(listener.Handle());
     g.VtlsTerminate();
@@ -927,7 +929,6 @@ const Mode kModes[] = {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
     for (const Mode& mode : kModes) {
         const int first = mode.events ? 4 : 2;
         if (argc < 2 || std::wcscmp(argv[1], mode.name) != 0 || argc < first + mode.arguments) continue;
