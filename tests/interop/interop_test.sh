@@ -59,16 +59,13 @@ echo "item lists in a stream and a registry stream, content requests (CIDAs byte
 echo "both lists, extra bytes): 32 -> 64 and 64 -> 32"
 
 # vtls of both widths: the sample namespace served by one, browsed by the other.
-# Wine 10 delivers no Ctrl+C to a 32-bit console program in WoW64 mode (a
-# 64-bit one gets it): a 32-bit vtls serve ends at its time limit instead.
 vtls_browse_pair() {
   local server="$1" client="$2" name="$3" pid
-  start "$name-serve" "$server" serve --seconds 15
+  start "$name-serve" "$server" serve --seconds "$timeout_s" --stop-event "$(stop_event "$name-serve")"
   pid="$!"
   wait_ready "$name-serve" "$pid"
   "$run" "$client" browse >"$logs/$name-browse.log" 2>&1 </dev/null || fail "$name: browse"
-  kill -INT "$pid"
-  wait "$pid" || fail "$name: serve exit status"
+  stop "$name-serve" "$pid"
   grep -q 'vtls browse: 84 entries, 85 requests, 0 failed' "$logs/$name-browse.log" || fail "$name: browse totals"
   grep -q 'answered 85 requests, refused 0' "$logs/$name-serve.log" || fail "$name: serve totals"
 }

@@ -924,6 +924,11 @@ const Mode kModes[] = {
     {L"serve", 1, false, true, Serve},                 {L"request", 0, false, true, Request},
     {L"listen", 1, false, true, Listen},               {L"change-post", 0, false, true, ChangePost},
     {L"arch", 0, false, false, [](const Args&) { return 0; }},
+    // A server's stop request: the event it named on its command line.
+    {L"set-event", 1, false, false, [](const Args& args) {
+         const UniqueHandle event(OpenEventW(EVENT_MODIFY_STATE, FALSE, args.text[0]));
+         return event && SetEvent(event.get()) ? 0 : 1;
+     }},
 };
 
 }  // namespace
