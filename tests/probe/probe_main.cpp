@@ -113,6 +113,16 @@ DWORD WaitPumping(HANDLE event, DWORD timeoutMs) {
     }
 }
 
+// A hidden window of a class of this process's own.
+HWND OwnWindow(const wchar_t* className, const wchar_t* name, WNDPROC procedure) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = className;
+    RegisterClassW(&windowClass);
+    return CreateWindowExW(0, className, name, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, windowClass.hInstance, nullptr);
+}
+
 bool OwnWindowOf(const wchar_t* windowClass) {
     for (HWND window = FindWindowExW(nullptr, nullptr, windowClass, nullptr); window != nullptr;
          window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
@@ -165,10 +175,9 @@ int LoadUnload(const Args& args) {
         if (!UniqueModule(LoadLibraryW(file))) return 1;
     }
     const vtls::test::ProcessResources after = vtls::test::MeasureProcess();
-    std::printf("handles-added %lld\n", static_cast<long long>(after.handles) - static_cast<long long>(before.handles));
-    std::printf("pagefile-added %lld\n",
-                static_cast<long long>(after.pagefileBytes) - static_cast<long long>(before.pagefileBytes));
-    std::printf("handles-counted %d\n", before.handles > 0 ? 1 : 0);
+    const auto added = [](std::size_t from, std::size_t to) { return static_cast<long long>(to) - static_cast<long long>(from); };
+    std::printf("handles-added %lld\npagefile-added %lld\nhandles-counted %d\n", added(before.handles, after.handles),
+                added(before.pagefileBytes, after.pagefileBytes), before.handles > 0 ? 1 : 0);
     return 0;
 }
 
@@ -509,13 +518,7 @@ int Hostile(const Args& args) {
     const HWND target = FindWindowW(args.text[0], args.text[1]);
     if (!g.Load() || target == nullptr) return 3;
     const bool notifyTarget = std::wcscmp(args.text[0], VTLS_FSNOTIFY_CLASS) == 0;
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = ReplyProcedure;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"vtls_probe_reply";
-    RegisterClassW(&windowClass);
-    const HWND self = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                      windowClass.hInstance, nullptr);
+    const HWND self = OwnWindow(L"vtls_probe_reply", L"", ReplyProcedure);
     unsigned long sent = 0, failures = 0, controls = 0, matching = 0;
     const auto send = [&](ULONG_PTR kind, const void* data, std::size_t size, bool replyHere = false) {
         COPYDATASTRUCT copy{kind, static_cast<DWORD>(size), const_cast<void*>(data)};
@@ -636,13 +639,7 @@ LRESULT CALLBACK FakeServerProcedure(HWND window, UINT message, WPARAM wParam, L
 }
 
 int FakeServer(const Args& args) {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = FakeServerProcedure;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = VTLS_SRVCHANNEL_CLASS;
-    RegisterClassW(&windowClass);
-    const HWND window = CreateWindowExW(0, VTLS_SRVCHANNEL_CLASS, VTLS_SERVER_WINDOW_NAME, WS_POPUP, 0, 0, 0, 0, nullptr,
-                                        nullptr, windowClass.hInstance, nullptr);
+    const HWND window = OwnWindow(VTLS_SRVCHANNEL_CLASS, VTLS_SERVER_WINDOW_NAME, FakeServerProcedure);
     if (window == nullptr) return 1;
     SetEvent(args.ready);
     WaitPumping(args.go, 60000);

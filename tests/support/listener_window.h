@@ -12,19 +12,9 @@
 #include <vector>
 
 #include "VantrelSh.h"
+#include "itemid/list_bytes.h"
 
 namespace vtls::test {
-
-using Bytes = std::vector<std::uint8_t>;
-
-// A list's bytes with its terminator; empty for none.
-inline Bytes ListBytes(const void* list) {
-    if (list == nullptr) return {};
-    const auto* bytes = static_cast<const std::uint8_t*>(list);
-    std::size_t size = 0;
-    while ((bytes[size] | bytes[size + 1] << 8) != 0) size += bytes[size] | bytes[size + 1] << 8;
-    return Bytes(bytes, bytes + size + 2);
-}
 
 inline std::string Hex(const Bytes& bytes) {
     std::string text;

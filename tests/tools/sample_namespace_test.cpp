@@ -22,15 +22,7 @@ namespace vtls::tool {
 namespace {
 
 using test::Bytes;
-
-// A list's bytes with its terminator; reads only inside each item's size.
-Bytes ListBytes(const std::uint8_t* list) {
-    std::size_t size = 0;
-    while (itemid::LoadU16(list + size) != 0) {
-        size += itemid::LoadU16(list + size);
-    }
-    return Bytes(list, list + size + itemid::kTerminatorSize);
-}
+using test::ListBytes;
 
 // Bytes of a path built from the nodes' own items.
 Bytes PathOf(std::initializer_list<const SampleNode*> nodes) {
@@ -126,17 +118,15 @@ TEST_F(SampleNamespaceTest, EachLevelAnswersWithTheWholePathAsParent) {
     const Bytes deep = PathOf({&host, &server, branch});
     EXPECT_EQ(ReadCida(sample_->Content(AsList(deep), kAllChildren)), Expected(deep, *branch));
     EXPECT_EQ(PathNames(AsList(deep)), host.name + L"\\" + server.name + L"\\" + branch->name);
-    // A branch of items only has no folders to offer; an item has no children.
+    // Folders only leaves out the items: a branch of items only has no folders
+    // to offer; an item has no children.
     EXPECT_EQ(ReadCida(sample_->Content(AsList(deep), kFoldersOnly)), Expected(deep, *branch, true));
     const Bytes leafPath = PathOf({&host, &server, branch, leaf});
     EXPECT_EQ(ReadCida(sample_->Content(AsList(leafPath), kAllChildren)), std::vector<Bytes>{leafPath});
-}
-
-TEST_F(SampleNamespaceTest, FoldersOnlyLeavesOutTheItems) {
-    for (const SampleNode& host : Network().children) {
-        for (const SampleNode& server : host.children) {
-            const Bytes path = PathOf({&host, &server});
-            EXPECT_EQ(ReadCida(sample_->Content(AsList(path), kFoldersOnly)), Expected(path, server, true));
+    for (const SampleNode& someHost : Network().children) {
+        for (const SampleNode& someServer : someHost.children) {
+            const Bytes path = PathOf({&someHost, &someServer});
+            EXPECT_EQ(ReadCida(sample_->Content(AsList(path), kFoldersOnly)), Expected(path, someServer, true));
         }
     }
 }
