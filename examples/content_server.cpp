@@ -1,9 +1,10 @@
 // The server role: answers the content requests of other processes.
 //
-//   content_server [--seconds N] [host ...]
+//   content_server [--seconds N] [--stop-event NAME] [host ...]
 //
 // Takes the server role with a content callback, prints a line ending in
-// "ready", and serves until Ctrl+C or N seconds (default 60). The root folder
+// "ready", and serves until Ctrl+C, N seconds (default 60) or, for scripts
+// (not every console delivers Ctrl+C), until the named event is set. The root folder
 // holds the hosts named on the command line (three sample names without any);
 // a request for any other folder is refused. Ask with content_client.
 #include <windows.h>
@@ -89,9 +90,12 @@ BOOL WINAPI OnCtrlC(DWORD) {
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IONBF, 0);  // lines appear at once, also in a log file
     DWORD seconds = 60;
+    const char* stopEvent = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
             seconds = std::strtoul(argv[++i], nullptr, 10);
+        } else if (std::strcmp(argv[i], "--stop-event") == 0 && i + 1 < argc) {
+            stopEvent = argv[++i];
         } else {
             g_hosts.emplace_back(argv[i], argv[i] + std::strlen(argv[i]));  // ASCII names
         }
@@ -99,9 +103,9 @@ int main(int argc, char** argv) {
     if (g_hosts.empty()) {
         g_hosts = {L"PLANT-SCADA01", L"LAB-PC17", L"OFFICE-SRV2"};
     }
-    g_stop.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    g_stop.reset(CreateEventA(nullptr, TRUE, FALSE, stopEvent));
     if (!g_stop || !SetConsoleCtrlHandler(OnCtrlC, TRUE)) {
-        std::fprintf(stderr, "content_server: cannot set up Ctrl+C (error %lu)\n", GetLastError());
+        std::fprintf(stderr, "content_server: cannot set up the stop event or Ctrl+C (error %lu)\n", GetLastError());
         return 1;
     }
     {

@@ -28,7 +28,7 @@ content)
   fi
   grep -q 'no answer (0x80004005)' "$logs/noserver.log" || fail "content_client without a server"
 
-  start server "$bin/content_server.exe" --seconds "$timeout_s" "HOST-A-$tag" "HOST-B-$tag"
+  start server "$bin/content_server.exe" --seconds "$timeout_s" --stop-event "$(stop_event server)" "HOST-A-$tag" "HOST-B-$tag"
   server_pid="$!"
   wait_ready server "$server_pid"
   "$run" "$bin/content_client.exe" 4711 >"$logs/client.log" 2>&1 </dev/null || fail "content_client"
@@ -40,8 +40,7 @@ content)
   grep -q 'request (value 4711) for the root: answered 2 hosts' "$logs/server.log" || fail "server: the request"
   grep -q 'request (value 4711) for a folder below the root: refused' "$logs/server.log" ||
     fail "server: the refusal"
-  kill -INT "$server_pid"
-  wait "$server_pid" || fail "content_server exit status"
+  stop server "$server_pid"
   grep -q 'stopped; answered 1 request(s)' "$logs/server.log" || fail "server: totals"
   ;;
 change)

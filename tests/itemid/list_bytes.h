@@ -50,6 +50,15 @@ inline Bytes EncodePlaceholder(std::int32_t kind, std::uint32_t value) {
     return bytes;
 }
 
+// A list's bytes with its terminator; empty for none.
+inline Bytes ListBytes(const void* list) {
+    if (list == nullptr) return {};
+    const auto* bytes = static_cast<const std::uint8_t*>(list);
+    std::size_t size = 0;
+    while ((bytes[size] | bytes[size + 1] << 8) != 0) size += bytes[size] | bytes[size + 1] << 8;
+    return Bytes(bytes, bytes + size + 2);
+}
+
 // Items one after the other, then the terminator.
 inline Bytes List(std::initializer_list<Bytes> items) {
     Bytes list;

@@ -1,18 +1,24 @@
-// Taking and leaving roles: the windows other processes find, the alive event,
-// and what a thousand role changes leave behind.
+// Loading the library and taking and leaving roles: what loading starts and
+// leaves behind, the windows other processes find, the alive event, and what a
+// thousand role changes leave behind.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "VantrelSh.h"
 #include "notify/notify_messages.h"
-#include "support/role_process.h"
+#include "support/probe.h"
 #include "support/process_resources.h"
 
 namespace {
 
-using vtls::test::RoleProcess;
+using vtls::test::ParseReport;
+using vtls::test::Probe;
+using vtls::test::RunChild;
 
 DWORD OwnerOf(HWND window) {
     DWORD pid = 0;
@@ -20,24 +26,12 @@ DWORD OwnerOf(HWND window) {
     return pid;
 }
 
-struct FoundWindows {
-    int count = 0;
-    DWORD pid = 0;
-    const wchar_t* className = nullptr;
-};
-
-BOOL CALLBACK CountByClass(HWND window, LPARAM context) {
-    auto* found = reinterpret_cast<FoundWindows*>(context);
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    if (OwnerOf(window) == found->pid && std::wcscmp(name, found->className) == 0) ++found->count;
-    return TRUE;
-}
-
 int CountWindows(DWORD pid, const wchar_t* className) {
-    FoundWindows found{0, pid, className};
-    EnumWindows(CountByClass, reinterpret_cast<LPARAM>(&found));
-    return found.count;
+    int count = 0;
+    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, className, nullptr)) != nullptr;) {
+        count += OwnerOf(window) == pid ? 1 : 0;
+    }
+    return count;
 }
 
 void ExpectHiddenTopLevel(HWND window) {
@@ -50,7 +44,7 @@ void ExpectHiddenTopLevel(HWND window) {
 }
 
 TEST(Roles, ServerWindowsAreFoundByClassAndNameFromAnotherProcess) {
-    RoleProcess server(L"server echo");
+    Probe server(L"server echo");
     ASSERT_TRUE(server.Ready());
     const HWND channel = FindWindowW(VTLS_SRVCHANNEL_CLASS, VTLS_SERVER_WINDOW_NAME);
     const HWND notify = FindWindowW(VTLS_FSNOTIFY_CLASS, VTLS_SERVER_WINDOW_NAME);
@@ -74,7 +68,7 @@ TEST(Roles, ServerWindowsAreFoundByClassAndNameFromAnotherProcess) {
 }
 
 TEST(Roles, ClientWindowIsNamedForItsRole) {
-    RoleProcess client(L"client");
+    Probe client(L"client");
     ASSERT_TRUE(client.Ready());
     const HWND notify = FindWindowW(VTLS_FSNOTIFY_CLASS, VTLS_CLIENT_WINDOW_NAME);
     ASSERT_NE(notify, nullptr);
@@ -90,7 +84,7 @@ TEST(Roles, ClientWindowIsNamedForItsRole) {
 // Wine copies a WM_COPYDATA onto the receiving thread's stack: the library's
 // window threads must take a message of the library's full bound.
 TEST(Roles, NotifyWindowTakesAMessageOfTheFullBound) {
-    RoleProcess client(L"client");
+    Probe client(L"client");
     ASSERT_TRUE(client.Ready());
     const HWND notify = FindWindowW(VTLS_FSNOTIFY_CLASS, VTLS_CLIENT_WINDOW_NAME);
     ASSERT_NE(notify, nullptr);
@@ -107,11 +101,11 @@ TEST(Roles, NotifyWindowTakesAMessageOfTheFullBound) {
 TEST(Roles, AliveEventLivesWhileAClientHoldsIt) {
     ASSERT_FALSE(VtlsSrvIsShellAlive());
     {
-        RoleProcess first(L"client");
+        Probe first(L"client");
         ASSERT_TRUE(first.Ready());
         EXPECT_TRUE(VtlsSrvIsShellAlive());
         {
-            RoleProcess second(L"client");
+            Probe second(L"client");
             ASSERT_TRUE(second.Ready());
             first.Finish();
             EXPECT_TRUE(VtlsSrvIsShellAlive());  // the second still holds it
@@ -126,16 +120,13 @@ TEST(Roles, AliveEventLivesWhileAClientHoldsIt) {
     EXPECT_FALSE(VtlsSrvIsShellAlive());
 }
 
-TEST(Roles, TerminateWithoutARoleAndTwiceIsHarmless) {
+TEST(Roles, TerminateWithoutARoleAndTwiceIsHarmlessAndAServerNeedsACallback) {
     VtlsTerminate();
     VtlsTerminate();
     ASSERT_EQ(VtlsCliInitialize(), S_OK);
     VtlsTerminate();
     VtlsTerminate();
     EXPECT_EQ(FindWindowW(VTLS_FSNOTIFY_CLASS, VTLS_CLIENT_WINDOW_NAME), nullptr);
-}
-
-TEST(Roles, ServerNeedsACallback) {
     EXPECT_EQ(VtlsSrvInitialize(nullptr), E_INVALIDARG);
 }
 
@@ -165,6 +156,39 @@ TEST(Roles, ThousandRoleChangesLeaveNothingBehind) {
     EXPECT_EQ(after.handles, before.handles);
     EXPECT_EQ(after.topLevelWindows, before.topLevelWindows);
     EXPECT_LE(after.pagefileBytes, before.pagefileBytes + 256 * 1024);
+}
+
+TEST(LibraryLoad, StartsNoThreadAndCreatesNoWindow) {
+    for (const wchar_t* arguments : {L"load-report", L"load-report --preload-shell"}) {
+        const auto child = RunChild(L"vtls_probe.exe", arguments);
+        ASSERT_TRUE(child.has_value());
+        ASSERT_EQ(child->exitCode, 0u) << child->output;
+        const auto report = ParseReport(child->output);
+        EXPECT_EQ(report.at("threads-added"), "0") << child->output;
+        EXPECT_EQ(report.at("windows-added"), "0") << child->output;
+    }
+}
+
+// Wine's loader and the shell keep a fixed amount per process after the first
+// loads of a DLL, so the test compares a short run with a long one: only what
+// grows with the number of loads is a leak.
+TEST(LibraryLoad, RepeatedLoadAndUnloadLeaksNothing) {
+    const auto measure = [](int cycles) {
+        const auto child = RunChild(L"vtls_probe.exe", L"load-unload " + std::to_wstring(cycles));
+        EXPECT_TRUE(child.has_value());
+        EXPECT_EQ(child ? child->exitCode : 1u, 0u) << (child ? child->output : "");
+        auto report = ParseReport(child ? child->output : "");
+        EXPECT_EQ(report["handles-counted"], "1") << "the system handle table could not be read";
+        const auto number = [&](const char* key) {
+            return report.count(key) ? std::stoll(report[key]) : std::numeric_limits<long long>::max() / 2;
+        };
+        return std::make_pair(number("handles-added"), number("pagefile-added"));
+    };
+    const auto [shortHandles, shortBytes] = measure(50);
+    const auto [longHandles, longBytes] = measure(250);
+    EXPECT_EQ(longHandles, shortHandles);
+    // 200 more loads: a leak of a hundred bytes each would show; pages round the rest.
+    EXPECT_LE(longBytes - shortBytes, 16 * 1024) << "50 loads " << shortBytes << ", 250 loads " << longBytes;
 }
 
 }  // namespace

@@ -6,24 +6,6 @@
 #include "base/unique_resource.h"
 
 namespace vtls::test {
-namespace {
-
-struct PipeReader {
-    HANDLE pipe;
-    std::string output;
-
-    static DWORD WINAPI Run(void* self) {
-        auto* reader = static_cast<PipeReader*>(self);
-        char buffer[4096];
-        DWORD read = 0;
-        while (ReadFile(reader->pipe, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-            reader->output.append(buffer, read);
-        }
-        return 0;
-    }
-};
-
-}  // namespace
 
 std::wstring ProgramFolder() {
     std::vector<wchar_t> path(32768);
@@ -32,7 +14,19 @@ std::wstring ProgramFolder() {
     return folder.substr(0, folder.find_last_of(L"\\/"));
 }
 
-struct ChildProcess::Reader : PipeReader {};
+// Reads on a thread of its own so a child that fills the pipe cannot stall a wait.
+struct ChildProcess::Reader {
+    UniqueHandle pipe;
+    std::string output;
+
+    static DWORD WINAPI Run(void* self) {
+        auto* reader = static_cast<Reader*>(self);
+        char buffer[4096];
+        DWORD read = 0;
+        while (ReadFile(reader->pipe.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) reader->output.append(buffer, read);
+        return 0;
+    }
+};
 
 ChildProcess::ChildProcess() = default;
 
@@ -41,24 +35,17 @@ ChildProcess::~ChildProcess() {
         TerminateProcess(process_.get(), 1);
         WaitForSingleObject(process_.get(), INFINITE);
     }
-    if (readerThread_) {
-        WaitForSingleObject(readerThread_.get(), INFINITE);
-    }
-    if (reader_) {
-        CloseHandle(reader_->pipe);
-    }
+    if (readerThread_) WaitForSingleObject(readerThread_.get(), INFINITE);
 }
 
 bool ChildProcess::Start(const std::wstring& program, const std::wstring& arguments) {
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
     HANDLE readEnd = nullptr;
     HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
-        return false;
-    }
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return false;
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     reader_ = std::make_unique<Reader>();
-    reader_->pipe = readEnd;
+    reader_->pipe.reset(readEnd);
 
     const std::wstring path = ProgramFolder() + L"\\" + program;
     std::wstring commandLine = L"\"" + path + L"\" " + arguments;
@@ -72,21 +59,16 @@ bool ChildProcess::Start(const std::wstring& program, const std::wstring& argume
     const BOOL started = CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                         nullptr, &startup, &info);
     CloseHandle(writeEnd);  // so the read ends when the child's copy closes
-    if (!started) {
-        return false;
-    }
+    if (!started) return false;
     CloseHandle(info.hThread);
     process_.reset(info.hProcess);
     processId_ = info.dwProcessId;
-    // Read on another thread so a child that fills the pipe cannot stall a wait.
-    readerThread_.reset(CreateThread(nullptr, 0, PipeReader::Run, static_cast<PipeReader*>(reader_.get()), 0, nullptr));
+    readerThread_.reset(CreateThread(nullptr, 0, Reader::Run, reader_.get(), 0, nullptr));
     return readerThread_.valid();
 }
 
 std::optional<ChildResult> ChildProcess::Wait(DWORD timeoutMs) {
-    if (!process_ || !readerThread_) {
-        return std::nullopt;
-    }
+    if (!process_ || !readerThread_) return std::nullopt;
     const DWORD waited = WaitForSingleObject(process_.get(), timeoutMs);
     if (waited != WAIT_OBJECT_0) {
         TerminateProcess(process_.get(), 1);
@@ -95,18 +77,12 @@ std::optional<ChildResult> ChildProcess::Wait(DWORD timeoutMs) {
     WaitForSingleObject(readerThread_.get(), INFINITE);
     DWORD exitCode = 0;
     GetExitCodeProcess(process_.get(), &exitCode);
-    if (waited != WAIT_OBJECT_0) {
-        return std::nullopt;
-    }
-    return ChildResult{exitCode, reader_->output};
+    return waited == WAIT_OBJECT_0 ? std::optional<ChildResult>(ChildResult{exitCode, reader_->output}) : std::nullopt;
 }
 
 std::optional<ChildResult> RunChild(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs) {
     ChildProcess child;
-    if (!child.Start(program, arguments)) {
-        return std::nullopt;
-    }
-    return child.Wait(timeoutMs);
+    return child.Start(program, arguments) ? child.Wait(timeoutMs) : std::nullopt;
 }
 
 NamedEvent::NamedEvent(const wchar_t* purpose) {
@@ -128,13 +104,9 @@ std::map<std::string, std::string> ParseReport(const std::string& output) {
     std::map<std::string, std::string> report;
     std::istringstream lines(output);
     for (std::string line; std::getline(lines, line);) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         const auto space = line.find(' ');
-        if (space != std::string::npos) {
-            report[line.substr(0, space)] = line.substr(space + 1);
-        }
+        if (space != std::string::npos) report[line.substr(0, space)] = line.substr(space + 1);
     }
     return report;
 }

@@ -1,21 +1,36 @@
 # Sourced by the tests that run several Wine programs side by side: their
 # logs, starting one in the background, waiting for its "ready" line, and
-# ending every one of them on the way out, also after a failure. Programs are
-# stopped with Ctrl+C (SIGINT); Wine 10 in WoW64 mode delivers none to a 32-bit
-# console program, so there they end at their own time limit ($timeout_s).
+# ending every one of them on the way out, also after a failure. Wine 10 in
+# WoW64 mode delivers no Ctrl+C to a 32-bit console program, so a server is
+# stopped through a named event it waits on (stop_event, stop); SIGINT is only
+# the fallback on the way out.
 # The program that runs this build's Windows programs (the tests pass their build's emulator).
 run="${VTLS_WINE_RUN:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)/wine-run.sh}"
 timeout_s=30
 logs="$(mktemp -d)"
 background=()
+names=()
+# The probe of this build sets the events (the test's environment names it).
+probe="${VTLS_PROBE:-}"
+
+# stop_event <name>: the event name to start the server <name> with.
+stop_event() { echo "vtls-stop-$$-$1"; }
+
+# stop <name> <pid>: asks the server <name> to stop and waits for its end.
+stop() {
+  "$run" "$probe" set-event "$(stop_event "$1")" >"$logs/stop-$1.log" 2>&1 </dev/null || fail "stop request for $1"
+  wait "$2" || fail "$1 exit status"
+}
 
 cleanup() {
-  local pid
-  for pid in "${background[@]}"; do
-    kill -INT "$pid" 2>/dev/null || true
+  local i
+  for i in "${!background[@]}"; do
+    kill -0 "${background[i]}" 2>/dev/null || continue
+    "$run" "$probe" set-event "$(stop_event "${names[i]}")" >/dev/null 2>&1 </dev/null || true
+    kill -INT "${background[i]}" 2>/dev/null || true
   done
-  for pid in "${background[@]}"; do
-    wait "$pid" 2>/dev/null || true
+  for i in "${!background[@]}"; do
+    wait "${background[i]}" 2>/dev/null || true
   done
   rm -rf "$logs"
 }
@@ -36,6 +51,7 @@ start() {
   shift
   "$run" "$@" >"$logs/$name.log" 2>&1 </dev/null &
   background+=("$!")
+  names+=("$name")
 }
 
 wait_ready() {

@@ -16,7 +16,7 @@ if "$run" "$vtls_exe" browse >"$logs/noserver.log" 2>&1; then
 fi
 grep -q 'no server answered' "$logs/noserver.log" || fail "browse without a server"
 
-start serve "$vtls_exe" serve --seconds "$timeout_s"
+start serve "$vtls_exe" serve --seconds "$timeout_s" --stop-event "$(stop_event serve)"
 serve_pid="$!"
 wait_ready serve "$serve_pid"
 grep -q 'serves already' "$logs/serve.log" && fail "another process holds the server role"
@@ -49,7 +49,7 @@ grep -qF "SHCNE_RENAMEITEM  list1 $(sample_name HostScada)\\$(sample_name Server
 grep -q 'count reached; 2 changes received' "$logs/watch.log" || fail "watch: count"
 grep -q 'PRIVATE' "$logs/watch.log" && fail "watch received another process's private change"
 
-kill -INT "$serve_pid"
-wait "$serve_pid" || fail "serve exit status"
+stop serve "$serve_pid"
+grep -q 'stop event set; stopping' "$logs/serve.log" || fail "serve: the stop request"
 grep -q 'answered 85 requests, refused 0' "$logs/serve.log" || fail "serve: totals"
 echo "client commands: all checks passed"

@@ -22,15 +22,7 @@ namespace vtls::tool {
 namespace {
 
 using test::Bytes;
-
-// A list's bytes with its terminator; reads only inside each item's size.
-Bytes ListBytes(const std::uint8_t* list) {
-    std::size_t size = 0;
-    while (itemid::LoadU16(list + size) != 0) {
-        size += itemid::LoadU16(list + size);
-    }
-    return Bytes(list, list + size + itemid::kTerminatorSize);
-}
+using test::ListBytes;
 
 // Bytes of a path built from the nodes' own items.
 Bytes PathOf(std::initializer_list<const SampleNode*> nodes) {
@@ -45,48 +37,20 @@ Bytes PathOf(std::initializer_list<const SampleNode*> nodes) {
 
 LPCITEMIDLIST AsList(const Bytes& bytes) { return reinterpret_cast<LPCITEMIDLIST>(bytes.data()); }
 
-struct ReadAnswer {
-    Bytes parent;                 // empty when the block names no parent
-    std::vector<Bytes> children;  // each with its terminator
-};
-
-// Checks the block as a CIDA received from elsewhere, inside its global size.
-::testing::AssertionResult ReadCida(const ContentAnswer& answer, ReadAnswer& read) {
-    if (answer.result != S_OK || !answer.block) {
-        return ::testing::AssertionFailure() << "no answer: 0x" << std::hex << answer.result;
-    }
-    const SIZE_T size = GlobalSize(answer.block.get());
+// The answer read as a CIDA received from elsewhere, inside its global size:
+// the parent's bytes (empty for none), then each child's.
+std::vector<Bytes> ReadCida(const ContentAnswer& answer) {
+    EXPECT_EQ(answer.result, S_OK);
+    if (answer.result != S_OK || !answer.block) return {};
     const GlobalLockScope lock(answer.block.get());
-    if (lock.address() == nullptr) {
-        return ::testing::AssertionFailure() << "the block cannot be locked";
-    }
-    const auto view = itemid::CidaView::Parse(static_cast<const std::uint8_t*>(lock.address()), size);
-    if (!view) {
-        return ::testing::AssertionFailure() << "not a valid CIDA within " << size << " bytes";
-    }
-    if (view->Count() != answer.children) {
-        return ::testing::AssertionFailure() << "count " << view->Count() << ", answer says " << answer.children;
-    }
-    read.parent = view->Parent() != nullptr ? ListBytes(view->Parent()) : Bytes{};
-    read.children.clear();
-    for (std::uint32_t i = 0; i < view->Count(); ++i) {
-        read.children.push_back(ListBytes(view->Child(i)));
-    }
-    return ::testing::AssertionSuccess();
-}
-
-// The children must be exactly the given nodes' one-item lists, in order.
-void ExpectChildren(const ReadAnswer& read, const std::vector<const SampleNode*>& expected) {
-    ASSERT_EQ(read.children.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(read.children[i], PathOf({expected[i]})) << "child " << i << ": " << expected[i]->name;
-    }
-}
-
-std::vector<const SampleNode*> All(const SampleNode& node) {
-    std::vector<const SampleNode*> nodes;
-    for (const SampleNode& child : node.children) nodes.push_back(&child);
-    return nodes;
+    const auto view = itemid::CidaView::Parse(static_cast<const std::uint8_t*>(lock.address()),
+                                              GlobalSize(answer.block.get()));
+    EXPECT_TRUE(view.has_value());
+    if (!view) return {};
+    EXPECT_EQ(view->Count(), answer.children);
+    std::vector<Bytes> lists{view->Parent() != nullptr ? ListBytes(view->Parent()) : Bytes{}};
+    for (std::uint32_t i = 0; i < view->Count(); ++i) lists.push_back(ListBytes(view->Child(i)));
+    return lists;
 }
 
 class SampleNamespaceTest : public ::testing::Test {
@@ -96,169 +60,75 @@ protected:
         ASSERT_NE(sample_, nullptr);
     }
     const SampleNode& Network() const { return sample_->Network(); }
-    // The first child of `node` of the given type.
     static const SampleNode* FirstOfType(const SampleNode& node, INT type) {
         for (const SampleNode& child : node.children) {
             if (child.type == type) return &child;
         }
         return nullptr;
     }
+    // The parent's bytes, then each child's one-item list, of the nodes that pass.
+    static std::vector<Bytes> Expected(const Bytes& parent, const SampleNode& node, bool foldersOnly = false) {
+        std::vector<Bytes> lists{parent};
+        for (const SampleNode& child : node.children) {
+            if (!foldersOnly || child.type != kSampleItem) lists.push_back(PathOf({&child}));
+        }
+        return lists;
+    }
 
     std::unique_ptr<SampleNamespace> sample_;
 };
 
-TEST_F(SampleNamespaceTest, ShapeIsThatOfAnOpcNetwork) {
-    EXPECT_EQ(Network().type, kSampleNetwork);
-    ASSERT_GE(Network().children.size(), 2u);
-    for (const SampleNode& host : Network().children) {
-        EXPECT_EQ(host.type, kSampleHost);
-        EXPECT_GE(host.children.size(), 2u);
-        EXPECT_LE(host.children.size(), 4u);
-        for (const SampleNode& server : host.children) {
-            EXPECT_EQ(server.type, kSampleServer);
-            EXPECT_FALSE(server.children.empty());
-        }
-    }
+TEST_F(SampleNamespaceTest, ServersAreRealItemsWithAClassIdPerProgId) {
     const SampleCounts& counts = sample_->Counts();
     EXPECT_EQ(counts.hosts, Network().children.size());
     EXPECT_GT(counts.items, counts.servers);
-    EXPECT_GT(counts.branches, 0u);
-}
-
-TEST_F(SampleNamespaceTest, ItemsAreTheLibrarysRealItems) {
-    const SampleNode& host = Network().children.front();
-    const SampleNode& server = host.children.front();
-    for (const SampleNode* node : {&Network(), &host, &server}) {
-        const std::uint8_t* item = node->ItemBytes();
-        ASSERT_GE(node->ItemSize(), itemid::kFixedSize);
-        EXPECT_EQ(itemid::LoadU32(item + itemid::kSignatureOffset), itemid::kSignature);
-        EXPECT_EQ(itemid::LoadI32(item + itemid::kKindOffset), static_cast<std::int32_t>(itemid::Kind::kReal));
-        EXPECT_EQ(itemid::LoadI32(item + itemid::kTypeOffset), node->type);
-        EXPECT_EQ(itemid::LoadU16(item + node->ItemSize()), 0) << "one-item list";
-    }
-    // A server's GUID is its class id stand-in: set, and the same for one ProgID.
-    const Bytes zeroGuid(itemid::kGuidSize, 0);
-    const Bytes guid(server.ItemBytes() + itemid::kGuidOffset,
-                     server.ItemBytes() + itemid::kGuidOffset + itemid::kGuidSize);
-    EXPECT_NE(guid, zeroGuid);
+    const SampleNode& server = Network().children.front().children.front();
+    const std::uint8_t* item = server.ItemBytes();
+    EXPECT_EQ(itemid::LoadU32(item + itemid::kSignatureOffset), itemid::kSignature);
+    EXPECT_EQ(itemid::LoadI32(item + itemid::kTypeOffset), kSampleServer);
+    EXPECT_EQ(itemid::LoadU16(item + server.ItemSize()), 0) << "one-item list";
+    const auto guid = [](const SampleNode& node) {
+        return Bytes(node.ItemBytes() + itemid::kGuidOffset, node.ItemBytes() + itemid::kGuidOffset + itemid::kGuidSize);
+    };
+    EXPECT_NE(guid(server), Bytes(itemid::kGuidSize, 0));
     int sameProgId = 0;
-    for (const SampleNode& otherHost : Network().children) {
-        for (const SampleNode& other : otherHost.children) {
-            const Bytes otherGuid(other.ItemBytes() + itemid::kGuidOffset,
-                                  other.ItemBytes() + itemid::kGuidOffset + itemid::kGuidSize);
-            EXPECT_EQ(other.name == server.name, otherGuid == guid) << other.name;
+    for (const SampleNode& host : Network().children) {
+        for (const SampleNode& other : host.children) {
+            EXPECT_EQ(other.name == server.name, guid(other) == guid(server)) << other.name;
             sameProgId += other.name == server.name ? 1 : 0;
         }
     }
     EXPECT_GE(sameProgId, 2) << "the sample repeats a ProgID on another host";
 }
 
-TEST_F(SampleNamespaceTest, RootAnswerListsTheHosts) {
-    const ContentAnswer answer = sample_->Content(nullptr, kAllChildren);
-    ReadAnswer read;
-    ASSERT_TRUE(ReadCida(answer, read));
-    EXPECT_EQ(read.parent, Bytes({0, 0})) << "the network's answer names the empty list";
-    ExpectChildren(read, All(Network()));
-    for (const Bytes& child : read.children) {
-        EXPECT_EQ(itemid::LoadI32(child.data() + itemid::kTypeOffset), kSampleHost);
-    }
-    EXPECT_EQ(PathNames(AsList(read.children.front())), L"PLANT-SCADA01");
-}
-
-TEST_F(SampleNamespaceTest, EmptyListIsTheRootToo) {
+TEST_F(SampleNamespaceTest, EachLevelAnswersWithTheWholePathAsParent) {
     const Bytes empty{0, 0};
-    const ContentAnswer answer = sample_->Content(AsList(empty), kAllChildren);
-    ReadAnswer read;
-    ASSERT_TRUE(ReadCida(answer, read));
-    EXPECT_EQ(read.parent, empty);
-    ExpectChildren(read, All(Network()));
-}
-
-TEST_F(SampleNamespaceTest, HostAnswerListsItsServersUnderTheRequestedParent) {
-    // The host's list as a client gets it: from the root's answer.
-    ReadAnswer root;
-    ASSERT_TRUE(ReadCida(sample_->Content(nullptr, kAllChildren), root));
-    for (std::size_t h = 0; h < Network().children.size(); ++h) {
-        const Bytes& hostList = root.children[h];
-        const ContentAnswer answer = sample_->Content(AsList(hostList), kAllChildren);
-        ReadAnswer read;
-        ASSERT_TRUE(ReadCida(answer, read));
-        EXPECT_EQ(read.parent, hostList);
-        ExpectChildren(read, All(Network().children[h]));
-        for (const Bytes& child : read.children) {
-            EXPECT_EQ(itemid::LoadI32(child.data() + itemid::kTypeOffset), kSampleServer);
-        }
+    EXPECT_EQ(ReadCida(sample_->Content(nullptr, kAllChildren)), Expected(empty, Network()));
+    EXPECT_EQ(ReadCida(sample_->Content(AsList(empty), kAllChildren)), Expected(empty, Network()));
+    for (const SampleNode& host : Network().children) {
+        const Bytes path = PathOf({&host});
+        EXPECT_EQ(ReadCida(sample_->Content(AsList(path), kAllChildren)), Expected(path, host));
     }
-}
-
-TEST_F(SampleNamespaceTest, DeepPathsAnswerWithTheWholePathAsParent) {
-    const SampleNode& host = Network().children.front();
-    const SampleNode* server = &host.children.front();
-    const SampleNode* branch = FirstOfType(*server, kSampleBranch);
-    ASSERT_NE(branch, nullptr);
-    const Bytes path = PathOf({&host, server, branch});
-    const ContentAnswer answer = sample_->Content(AsList(path), kAllChildren);
-    ReadAnswer read;
-    ASSERT_TRUE(ReadCida(answer, read));
-    EXPECT_EQ(read.parent, path);
-    ExpectChildren(read, All(*branch));
-    EXPECT_EQ(PathNames(AsList(path)), host.name + L"\\" + server->name + L"\\" + branch->name);
-}
-
-TEST_F(SampleNamespaceTest, FoldersOnlyLeavesOutTheItems) {
-    // A server that holds both branches and items of its own.
-    const SampleNode* host = nullptr;
-    const SampleNode* mixed = nullptr;
-    std::vector<const SampleNode*> folders;
-    for (const SampleNode& candidateHost : Network().children) {
-        for (const SampleNode& server : candidateHost.children) {
-            std::vector<const SampleNode*> found;
-            for (const SampleNode& child : server.children) {
-                if (child.type != kSampleItem) found.push_back(&child);
-            }
-            if (mixed == nullptr && !found.empty() && found.size() < server.children.size()) {
-                host = &candidateHost;
-                mixed = &server;
-                folders = found;
-            }
-        }
-    }
-    ASSERT_NE(mixed, nullptr) << "the sample has a server with branches and items side by side";
-    const Bytes path = PathOf({host, mixed});
-    ReadAnswer read;
-    ASSERT_TRUE(ReadCida(sample_->Content(AsList(path), kFoldersOnly), read));
-    EXPECT_EQ(read.parent, path);
-    ExpectChildren(read, folders);
-    ASSERT_TRUE(ReadCida(sample_->Content(AsList(path), kAllChildren), read));
-    ExpectChildren(read, All(*mixed));
-
-    // A branch that holds only items has no folders to offer.
-    const SampleNode& firstHost = Network().children.front();
-    const SampleNode& server = firstHost.children.front();
-    const SampleNode* branch = FirstOfType(server, kSampleBranch);
-    ASSERT_NE(branch, nullptr);
-    ASSERT_FALSE(branch->children.empty());
-    for (const SampleNode& child : branch->children) {
-        ASSERT_EQ(child.type, kSampleItem) << child.name;
-    }
-    const Bytes branchPath = PathOf({&firstHost, &server, branch});
-    ASSERT_TRUE(ReadCida(sample_->Content(AsList(branchPath), kFoldersOnly), read));
-    EXPECT_TRUE(read.children.empty());
-    EXPECT_EQ(read.parent, branchPath);
-}
-
-TEST_F(SampleNamespaceTest, AnItemHasNoChildren) {
     const SampleNode& host = Network().children.front();
     const SampleNode& server = host.children.front();
     const SampleNode* branch = FirstOfType(server, kSampleBranch);
     ASSERT_NE(branch, nullptr);
     const SampleNode* leaf = FirstOfType(*branch, kSampleItem);
     ASSERT_NE(leaf, nullptr);
-    const Bytes path = PathOf({&host, &server, branch, leaf});
-    ReadAnswer read;
-    ASSERT_TRUE(ReadCida(sample_->Content(AsList(path), kAllChildren), read));
-    EXPECT_EQ(read.parent, path);
-    EXPECT_TRUE(read.children.empty());
+    const Bytes deep = PathOf({&host, &server, branch});
+    EXPECT_EQ(ReadCida(sample_->Content(AsList(deep), kAllChildren)), Expected(deep, *branch));
+    EXPECT_EQ(PathNames(AsList(deep)), host.name + L"\\" + server.name + L"\\" + branch->name);
+    // Folders only leaves out the items: a branch of items only has no folders
+    // to offer; an item has no children.
+    EXPECT_EQ(ReadCida(sample_->Content(AsList(deep), kFoldersOnly)), Expected(deep, *branch, true));
+    const Bytes leafPath = PathOf({&host, &server, branch, leaf});
+    EXPECT_EQ(ReadCida(sample_->Content(AsList(leafPath), kAllChildren)), std::vector<Bytes>{leafPath});
+    for (const SampleNode& someHost : Network().children) {
+        for (const SampleNode& someServer : someHost.children) {
+            const Bytes path = PathOf({&someHost, &someServer});
+            EXPECT_EQ(ReadCida(sample_->Content(AsList(path), kFoldersOnly)), Expected(path, someServer, true));
+        }
+    }
 }
 
 TEST_F(SampleNamespaceTest, PathsThroughUnknownItemsAreRefused) {

@@ -1,5 +1,5 @@
 // vtls serve: takes the server role and answers content requests from the
-// sample OPC namespace until Ctrl+C or a time limit.
+// sample OPC namespace until Ctrl+C, a stop event or a time limit.
 #include <windows.h>
 
 #include <atomic>
@@ -22,7 +22,7 @@ namespace vtls::tool {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vtls serve [--seconds N] [--quiet]\n"
+    "usage: vtls serve [--seconds N] [--stop-event NAME] [--quiet]\n"
     "\n"
     "Takes the library's server role and answers content requests of client\n"
     "processes from a built-in sample OPC namespace: a network of hosts, their\n"
@@ -31,8 +31,10 @@ constexpr const char* kUsage =
     "is logged as: time, parent path, request value, and the number of children\n"
     "answered or the HRESULT of the refusal.\n"
     "\n"
-    "  --seconds N  stop after N seconds (default: run until Ctrl+C)\n"
-    "  --quiet      do not log each request\n"
+    "  --seconds N        stop after N seconds (default: run until Ctrl+C)\n"
+    "  --stop-event NAME  also stop once the named event is set (for scripts:\n"
+    "                     not every console delivers Ctrl+C)\n"
+    "  --quiet            do not log each request\n"
     "\n"
     "Request values: 0 lists all children, 1 only folders (hosts, servers,\n"
     "branches); any other value is refused with E_INVALIDARG (0x80070057).\n"
@@ -47,6 +49,7 @@ constexpr DWORD kWindowPollMs = 10;
 
 struct Options {
     DWORD limitMs = INFINITE;
+    std::wstring stopEvent;
     bool quiet = false;
 };
 
@@ -141,6 +144,12 @@ int Serve(const Options& options, const SampleNamespace& sample) {
         Err(Format("vtls serve: cannot set up Ctrl+C handling (error %lu)\n", GetLastError()));
         return kExitFailure;
     }
+    const UniqueHandle stopRequest(options.stopEvent.empty() ? nullptr
+                                                             : CreateEventW(nullptr, TRUE, FALSE, options.stopEvent.c_str()));
+    if (!options.stopEvent.empty() && !stopRequest) {
+        Err(Format("vtls serve: cannot make the stop event (error %lu)\n", GetLastError()));
+        return kExitFailure;
+    }
     if (const HWND other = FindChannelWindow(GetCurrentProcessId(), true)) {
         DWORD process = 0;
         GetWindowThreadProcessId(other, &process);
@@ -171,10 +180,12 @@ int Serve(const Options& options, const SampleNamespace& sample) {
             Line(stdout, options.limitMs == INFINITE
                              ? std::string("vtls serve: Ctrl+C stops\n")
                              : Format("vtls serve: stops after %lu s or on Ctrl+C\n", options.limitMs / 1000));
-            const DWORD waited = WaitForSingleObject(stop.Event(), options.limitMs);
-            Line(stdout, Format("vtls serve: %s; stopping\n", waited == WAIT_OBJECT_0   ? "Ctrl+C"
-                                                             : waited == WAIT_TIMEOUT ? "time limit reached"
-                                                                                      : "wait failed"));
+            const HANDLE stops[] = {stop.Event(), stopRequest.get()};
+            const DWORD waited = WaitForMultipleObjects(stopRequest ? 2 : 1, stops, FALSE, options.limitMs);
+            Line(stdout, Format("vtls serve: %s; stopping\n", waited == WAIT_OBJECT_0       ? "Ctrl+C"
+                                                             : waited == WAIT_OBJECT_0 + 1 ? "stop event set"
+                                                             : waited == WAIT_TIMEOUT     ? "time limit reached"
+                                                                                          : "wait failed"));
             if (waited == WAIT_FAILED) {
                 exitCode = kExitFailure;
             }
@@ -193,6 +204,10 @@ int RunServe(int argc, wchar_t** argv) {
     Options options;
     ArgumentReader arguments("serve", kUsage);
     arguments.Flag(L"--quiet", options.quiet);
+    arguments.Value(L"--stop-event", "an event name", [&](const wchar_t* name) {
+        options.stopEvent = name;
+        return !options.stopEvent.empty();
+    });
     arguments.Whole(L"--seconds", 0, kMaxSeconds, [&](unsigned long n) { options.limitMs = static_cast<DWORD>(n * 1000); });
     return arguments.Run(argc, argv, [&] {
         const std::unique_ptr<SampleNamespace> sample = SampleNamespace::Create();

@@ -5,6 +5,7 @@
 #include "itemid/portable/cida_layout.h"
 #include "itemid/portable/id_list.h"
 #include "list_bytes.h"
+#include "support/malformed_messages.h"
 
 namespace vtls::channel {
 namespace {
@@ -28,6 +29,9 @@ TEST(ContentMessage, RequestRoundTrip) {
     const auto rootView = ParseContentRequest(root.data(), root.size());
     ASSERT_TRUE(rootView.has_value());
     EXPECT_EQ(rootView->parent, nullptr);
+    for (const auto& bad : test::MalformedRequests()) {
+        EXPECT_FALSE(ParseContentRequest(bad.bytes.data(), bad.bytes.size())) << bad.what;
+    }
 }
 
 TEST(ContentMessage, PackedSizeFollowsTheLists) {
