@@ -822,6 +822,22 @@ def summary(res, tmap=None):
     return "\n".join(lines)
 
 
+def write_compact(res, path):
+    """The kill matrix in a form worth committing: one line per mutant."""
+    keep = ("seed", "tree", "started", "finished", "duration_s", "timeout_s", "portable_win64", "known_failures",
+            "preflight")
+    head = {k: res[k] for k in keep if k in res}
+    rows = []
+    for r in res["mutants"]:
+        row = {"id": r["id"], "file": r["file"], "line": r.get("line_now", r["line"]), "operator": r["operator"],
+               "status": r["status"], "failed": r.get("failed_tests", [])}
+        rows.append(json.dumps(row, separators=(",", ":")))
+    text = json.dumps(head, separators=(",", ":"))[:-1] + ',"mutants":[\n' + ",\n".join(rows) + "\n]}\n"
+    json.loads(text)
+    Path(path).parent.mkdir(parents=True, exist_ok=True)
+    Path(path).write_text(text, encoding="utf-8")
+
+
 def save_results(path, res):
     tmp = Path(str(path) + ".tmp")
     tmp.write_text(json.dumps(res, indent=1) + "\n", encoding="utf-8")
@@ -847,10 +863,14 @@ def main():
     ap.add_argument("--skip-preflight", action="store_true", help="trust that every selected test passes unmutated")
     ap.add_argument("--no-rebuild", action="store_true", help="leave the mutant builds as they are at the end")
     ap.add_argument("--summary", help="print the summary of a results file and stop")
+    ap.add_argument("--compact", help="with --summary: write the kill matrix, one line per mutant, to this file")
     args = ap.parse_args()
 
     if args.summary:
-        print(summary(json.loads(Path(args.summary).read_text(encoding="utf-8"))))
+        res = json.loads(Path(args.summary).read_text(encoding="utf-8"))
+        print(summary(res))
+        if args.compact:
+            write_compact(res, Path(args.compact))
         return 0
 
     WORK.mkdir(parents=True, exist_ok=True)
