@@ -490,6 +490,8 @@ class TestMap:
         if kind == "fuzz":
             return "fuzz/%s_fuzzer.cpp" % name
         exe = "portable_tests" if kind == "native" else kind
+        if name.startswith("("):  # the program ended before any test did (it could not load the DLL, say)
+            return "%s (whole program)" % exe
         suite = name.split(".")[0].split("/")[-1]
         return self.suite_file.get((exe, suite), "?")
 
