@@ -501,7 +501,8 @@ def gtest_filter(suites):
 
 
 def parse_gtest(out_text):
-    """(passed, failed) test names; a test that started and never ended counts as failed."""
+    """(passed, failed, unfinished) test names: unfinished is the test that started
+    and never ended (a crash if the program ended, a hang if it was stopped)."""
     passed, failed, running = set(), set(), None
     for line in out_text.splitlines():
         m = re.match(r"\[ RUN      \] (\S+)", line)
@@ -522,9 +523,7 @@ def parse_gtest(out_text):
         if m:
             passed.add(m.group(1))
             running = None
-    if running is not None:
-        failed.add(running)
-    return passed, failed
+    return passed, failed, running
 
 
 # ---------------------------------------------------------------- running things
@@ -609,6 +608,7 @@ class Runner:
         self.tmap = tmap
         self.server = WineServer()
         self.known_failures = set()
+        self.hung = set()  # tests stopped at the time cap, per mutant
 
     def win_targets(self, plan, ctests, everything=False):
         """What a mutant needs rebuilt. Programs that reach the library only through
@@ -638,13 +638,18 @@ class Runner:
             rc, _ = run([str(ROOT / "scripts" / "wine-run.sh"), str(exe_path), "--gtest_filter=" + gtest_filter(suites)],
                         out, left, cwd=cwd, env=wine_env())
             text = out.read_text(encoding="utf-8", errors="replace")
-            p, f = parse_gtest(text)
+            p, f, unfinished = parse_gtest(text)
             ran |= {"%s:%s" % (exe, t) for t in p | f}
             failed |= {"%s:%s" % (exe, t) for t in f}
             if rc is None:
                 timed_out = True
+                if unfinished:
+                    self.hung.add("%s:%s" % (exe, unfinished))
                 self.server.restart()
                 break
+            if unfinished:
+                f.add(unfinished)
+                failed.add("%s:%s" % (exe, unfinished))
             if rc != 0 and not f:
                 failed.add("%s:(exit %d)" % (exe, rc))
         if ctests and not timed_out and deadline - time.monotonic() < 5:
@@ -674,11 +679,15 @@ class Runner:
             out = WORK / ("out-%s-native.txt" % tag)
             rc, _ = run([str(NATIVE_BUILD / "tests" / "portable_tests"), "--gtest_filter=" + gtest_filter(suites)],
                         out, deadline - time.monotonic(), cwd=NATIVE_BUILD)
-            p, f = parse_gtest(out.read_text(encoding="utf-8", errors="replace"))
+            p, f, unfinished = parse_gtest(out.read_text(encoding="utf-8", errors="replace"))
             ran |= {"native:" + t for t in p | f}
             failed |= {"native:" + t for t in f}
             if rc is None:
                 timed_out = True
+                if unfinished:
+                    self.hung.add("native:" + unfinished)
+            elif unfinished:
+                failed.add("native:" + unfinished)
             elif rc != 0 and not f:
                 failed.add("native:(exit %d)" % rc)
         for fz in fuzzers:
@@ -713,6 +722,7 @@ def apply_and_run(m, runner, results, timeout):
     portable = folder.endswith("/portable")
     tag = m["id"].split("-")[0]
     t0 = time.monotonic()
+    runner.hung = set()
     with SourceGuard(m["file"]) as guard:
         text = guard.original.decode("utf-8")
         lines = text.split("\n")
@@ -757,6 +767,7 @@ def apply_and_run(m, runner, results, timeout):
     else:
         rec["status"] = "survived"
     rec["failed_tests"] = sorted(counted)
+    rec["hung_tests"] = sorted(runner.hung)
     rec["tests_run"] = len(ran)
     rec["timed_out"] = timed_out
     rec["build_s"] = builds
@@ -806,6 +817,8 @@ def summary(res, tmap=None):
             for r in rs:
                 lines.append("  %s %s:%s [%s]  %s  ->  %s" % (r["id"], r["file"], r.get("line_now", r["line"]),
                                                             r["operator"], r["original"].strip(), r["mutated"].strip()))
+                if r.get("hung_tests"):
+                    lines.append("      stopped in " + ", ".join(r["hung_tests"]))
     # kills per test file, and the mutants only one test file kills
     kills, unique = {}, {}
     for r in recs:
