@@ -47,25 +47,23 @@ int PlatformOrder(const char16_t* a, const char16_t* b) noexcept {
     return lstrcmpiW(reinterpret_cast<LPCWSTR>(a), reinterpret_cast<LPCWSTR>(b));
 }
 
-// lstrcmpiW's order learnt for the locales the first comparison ran under: in
-// a sort almost every name pair is then decided without the platform, whose
-// linguistic comparison costs microseconds under Wine. Other locales (a thread
-// that set another, a user default changed since) ask the platform, as do the
-// pairs the weights cannot decide.
+// lstrcmpiW's order learnt for the thread locale the first comparison ran
+// under (lstrcmpiW compares in the calling thread's locale): in a sort almost
+// every name pair is then decided without the platform, whose linguistic
+// comparison costs microseconds under Wine. Threads in another locale ask the
+// platform, as do the pairs the weights cannot decide.
 class LearntNameOrder {
 public:
     [[nodiscard]] const itemid::NameWeights* ForThisThread() noexcept {
         const LCID thread = GetThreadLocale();
-        const LCID user = GetUserDefaultLCID();
         LONG state = __atomic_load_n(&m_state, __ATOMIC_ACQUIRE);
         if (state == kNotLearnt && InterlockedCompareExchange(&m_state, kLearning, kNotLearnt) == kNotLearnt) {
             m_threadLocale = thread;
-            m_userLocale = user;
             m_weights = itemid::NameWeights::Learn(PlatformOrder);
             __atomic_store_n(&m_state, kLearnt, __ATOMIC_RELEASE);
             state = kLearnt;
         }
-        if (state != kLearnt || thread != m_threadLocale || user != m_userLocale) {
+        if (state != kLearnt || thread != m_threadLocale) {
             return nullptr;  // being learnt by another thread meanwhile, or another locale
         }
         return &m_weights;
@@ -77,7 +75,6 @@ private:
     static constexpr LONG kLearnt = 2;
     LONG m_state = kNotLearnt;
     LCID m_threadLocale = 0;  // written once, before the state says learnt
-    LCID m_userLocale = 0;
     itemid::NameWeights m_weights;
 };
 
