@@ -50,7 +50,7 @@ storm="$(storm_plot)"
 [ -n "$listeners" ] || { echo "no growth series in ${folders[*]}" >&2; exit 1; }
 
 gnuplot <<GNUPLOT
-set terminal pngcairo size 800,480 font ",10"
+set terminal pngcairo size 800,480 font ",10" noenhanced
 set grid
 set key top left
 set yrange [0:*]
