@@ -63,7 +63,17 @@ using vtls::bench::Median;
 struct Figure {
     double seconds = 0;       // per call, median
     std::uint64_t calls = 0;  // every call made, calibration included
+    std::vector<double> rounds;  // per call, each repetition, in the order they ran
 };
+
+// The median of the ratios a / b of the repetitions that ran side by side.
+double MedianRatio(const Figure& a, const Figure& b) {
+    std::vector<double> ratios;
+    for (std::size_t r = 0; r < a.rounds.size() && r < b.rounds.size(); ++r) {
+        ratios.push_back(a.rounds[r] / b.rounds[r]);
+    }
+    return Median(ratios);
+}
 
 template <typename Body>
 double TimeLoop(Body& body, std::size_t iterations, Figure& figure) {
@@ -106,6 +116,7 @@ std::array<Figure, sizeof...(Bodies)> Measure(Bodies&&... bodies) {
     }
     for (k = 0; k < kCount; ++k) {
         figures[k].seconds = Median(times[k]);
+        figures[k].rounds = times[k];
     }
     return figures;
 }
@@ -210,6 +221,7 @@ std::wstring ItemName(std::mt19937& random) {
 struct TreeList {
     vtls::UniqueIDList list;
     const WCHAR* names[3];
+    std::size_t bytes = 0;  // with the terminator
 };
 
 enum class Mix {
@@ -288,6 +300,7 @@ bool BuildTrees(TreeBuilder& builder, std::size_t count, std::vector<TreeList>& 
             std::printf("building lists failed\n");
             return false;
         }
+        tree.bytes = vtls::GetIDListSize(tree.list.get()) + vtls::itemid::kTerminatorSize;
         trees.push_back(std::move(tree));
     }
     return true;
@@ -402,6 +415,8 @@ bool RoundTrip(RoundTripFigures& figures) {
 struct SortFigures {
     double oursSeconds = 0;
     double namesSeconds = 0;
+    double bytesSeconds = 0;
+    double oursOverBytes = 0;       // median of the per-round ratio ours / plain byte comparison
     double oursComparisons = 0;
     double namesComparisons = 0;
     double namesCalls = 0;          // lstrcmpiW calls per names-only sort
@@ -445,8 +460,17 @@ bool Sort(const std::vector<TreeList>& trees, SortFigures& figures) {
         return false;
     };
 
+    // The floor: the lists' bytes compared as they are (memcmp, then length).
+    const auto bytesBefore = [](const TreeList* a, const TreeList* b) {
+        const int order = std::memcmp(a->list.get(), b->list.get(), std::min(a->bytes, b->bytes));
+        return order != 0 ? order < 0 : a->bytes < b->bytes;
+    };
+
     std::vector<double> oursTimes;
     std::vector<double> namesTimes;
+    std::vector<double> bytesTimes;
+    std::vector<double> ratios;
+    std::vector<const TreeList*> byteTrees;
     std::vector<LPCITEMIDLIST> lists;
     std::vector<const TreeList*> namedTrees;
     for (int r = 0; r < kSortRepetitions; ++r) {
@@ -459,10 +483,18 @@ bool Sort(const std::vector<TreeList>& trees, SortFigures& figures) {
         start = CounterSeconds();
         std::sort(namedTrees.begin(), namedTrees.end(), namesBefore);
         namesTimes.push_back(CounterSeconds() - start);
+
+        byteTrees = shuffledTrees;
+        start = CounterSeconds();
+        std::sort(byteTrees.begin(), byteTrees.end(), bytesBefore);
+        bytesTimes.push_back(CounterSeconds() - start);
+        ratios.push_back(oursTimes.back() / bytesTimes.back());
     }
 
     figures.oursSeconds = Median(oursTimes);
     figures.namesSeconds = Median(namesTimes);
+    figures.bytesSeconds = Median(bytesTimes);
+    figures.oursOverBytes = Median(ratios);
     figures.oursComparisons = static_cast<double>(oursComparisons) / kSortRepetitions;
     figures.namesComparisons = static_cast<double>(namesComparisons) / kSortRepetitions;
     figures.namesCalls = static_cast<double>(namesCalls) / kSortRepetitions;
@@ -589,6 +621,12 @@ int main() {
                 "  size: vtls::GetIDListSize / ILGetSize\n"
                 "  sort: std::sort with VtlsComparePIDLs / with a names-only comparator (lstrcmpiW on each\n"
                 "    level's name): not an equivalent, it skips validation, types, kinds and GUIDs\n");
+    std::printf("\nmedians of the per-round ratios (the rounds ran side by side):\n"
+                "  stream round trip, ours / shell on the shell-typed item        %6.2f\n"
+                "  sort, ours / plain byte comparison: browse mix %6.2fx, all name-ordered %6.2fx\n"
+                "    (byte sort: %.1f and %.1f ms)\n",
+                MedianRatio(roundTrip.ours, roundTrip.peerAccepted), mixedSort.oursOverBytes, namedSort.oursOverBytes,
+                mixedSort.bytesSeconds * 1e3, namedSort.bytesSeconds * 1e3);
     std::printf("\nsorts:\n");
     PrintSortDetails("browse mix", mixedSort);
     PrintSortDetails("all name-ordered", namedSort);

@@ -9,6 +9,7 @@
 #include <shlwapi.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -25,7 +26,7 @@ constexpr wchar_t kBase[] = L"Software\\VtlsRegistryBench";
 constexpr int kFanOut = 10;  // 1 + 10 + 100 + 1,000 keys
 constexpr int kLevels = 3;
 constexpr int kValuesPerKey = 5;
-constexpr int kTreeRounds = 5;
+constexpr int kTreeRounds = 21;
 constexpr int kStreamRounds = 21;
 constexpr int kStreamCallsPerRound = 200;
 constexpr ULONG kStreamBytes = 16 * 1024;
@@ -112,7 +113,9 @@ std::vector<Candidate> TreeCandidates() {
 bool MeasureTrees(HKEY base) {
     std::vector<Candidate> candidates = TreeCandidates();
     for (int round = 0; round < kTreeRounds; ++round) {
-        for (Candidate& candidate : candidates) {
+        // Each round starts with another candidate, so none always runs first.
+        for (std::size_t turn = 0; turn < candidates.size(); ++turn) {
+            Candidate& candidate = candidates[(turn + static_cast<std::size_t>(round)) % candidates.size()];
             double start = CounterSeconds();
             if (!candidate.copy(base)) {
                 std::fprintf(stderr, "%s: copy failed\n", candidate.name);
@@ -138,6 +141,20 @@ bool MeasureTrees(HKEY base) {
         std::printf("  %-42s %10.1f %7.2f %10.1f %7.2f\n", candidate.name, copy * 1e3, copy / ourCopy,
                     remove * 1e3, remove / ourDelete);
     }
+    // Ours over the same round of the faster peer (by its median), then the
+    // median of those: the smaller of two noisy peers in each round would be
+    // biased low.
+    const std::size_t fastest =
+        Median(candidates[1].copySeconds) <= Median(candidates[2].copySeconds) ? 1 : 2;
+    std::vector<double> copyRatios;
+    std::vector<double> deleteRatios;
+    for (int round = 0; round < kTreeRounds; ++round) {
+        copyRatios.push_back(candidates[0].copySeconds[round] / candidates[fastest].copySeconds[round]);
+        deleteRatios.push_back(candidates[0].deleteSeconds[round] / candidates[1].deleteSeconds[round]);
+    }
+    std::printf("  medians of the per-round ratios, ours / peer: copy / the faster of RegCopyTreeW and SHCopyKeyW\n"
+                "    (%s) %.3f; delete / RegDeleteTreeW %.3f\n",
+                fastest == 1 ? "RegCopyTreeW" : "SHCopyKeyW", Median(copyRatios), Median(deleteRatios));
     return true;
 }
 

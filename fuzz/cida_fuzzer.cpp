@@ -1,9 +1,11 @@
 // A CIDA received from another process: the checks must keep every later read
-// inside the block, and what passes must pack again into an equal block.
+// inside the block, and what passes must pack again into an equal block. The
+// one-walk checks must answer as the checks made of a parsed view do.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "channel/portable/content_message.h"
@@ -12,11 +14,44 @@
 
 using vtls::itemid::CidaView;
 
+namespace {
+
+// The packed size as a parsed view gives it: the reference for the one walk.
+std::optional<std::size_t> PackedByView(const std::uint8_t* block, std::size_t available) {
+    const auto view = CidaView::Parse(block, available);
+    if (!view) return std::nullopt;
+    std::size_t size = vtls::itemid::kCidaChildOffsets + 4 * static_cast<std::size_t>(view->Count());
+    const auto fits = [&](const std::uint8_t* list) {
+        const std::size_t bytes = vtls::itemid::ListSize(list) + 2;
+        if (bytes > available - size) return false;
+        size += bytes;
+        return true;
+    };
+    if (const std::uint8_t* parent = view->Parent(); parent != nullptr && !fits(parent)) return std::nullopt;
+    for (std::uint32_t i = 0; i < view->Count(); ++i) {
+        if (!fits(view->Child(i))) return std::nullopt;
+    }
+    return size;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint8_t> block(data, data + size);  // exact size: reads beyond trip ASan
     const auto view = CidaView::Parse(block.data(), block.size());
     const auto packed = vtls::channel::PackedCidaSize(block.data(), block.size());
     if (packed.has_value() && (!view || *packed > block.size())) std::abort();
+    if (packed != PackedByView(block.data(), block.size())) std::abort();
+    // The combined reply check against the two checks it stands for, for the
+    // root and for a folder taken from the block's first bytes.
+    const std::size_t folderSize = size > 2 ? (data[0] % 8) * 2 : 0;
+    const std::uint8_t* folder = folderSize != 0 && folderSize <= size ? data : nullptr;
+    const std::size_t askedSize = folder != nullptr ? folderSize : 0;
+    const bool answers = vtls::channel::ReplyAnswers(block.data(), block.size(), folder, askedSize);
+    if (answers != (packed.has_value() &&
+                    vtls::channel::ReplyNamesFolder(block.data(), block.size(), folder, askedSize))) {
+        std::abort();
+    }
     // As a reply: whether it names a folder is read inside the block only, and a
     // block that names its own parent is about that folder.
     const bool aboutRoot = vtls::channel::ReplyNamesFolder(block.data(), block.size(), nullptr, 0);

@@ -1,5 +1,7 @@
 // Two lists from untrusted bytes: the validation walk must stay inside them, and
-// the order must behave as an order (reflexive, antisymmetric).
+// the order must behave as an order (reflexive, antisymmetric), and answering
+// names with the same code units without asking must change no result; nor may
+// the learnt-weights fast path for names, against the order it was learnt from.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -7,6 +9,8 @@
 
 #include "base/portable/byte_order.h"
 #include "itemid/portable/compare_rules.h"
+#include "itemid/portable/name_weights.h"
+#include "mini_collation.h"
 
 namespace {
 
@@ -24,6 +28,25 @@ int TouchingCompare(const NameView& a, const NameView& b) noexcept {
         if (i >= a.length && i >= b.length) return 0;
         if (i >= a.length || i >= b.length) return i >= a.length ? -1 : 1;
     }
+}
+
+// A name as a zero-terminated string for the reference order.
+std::vector<char16_t> Terminated(const NameView& n) {
+    std::vector<char16_t> units(n.length + 1, 0);
+    for (std::size_t i = 0; i < n.length; ++i) units[i] = static_cast<char16_t>(vtls::itemid::LoadU16(n.chars + 2 * i));
+    return units;
+}
+
+const vtls::test::MiniCollation kReference;
+const vtls::itemid::NameWeights kWeights = vtls::itemid::NameWeights::Learn(kReference);
+
+int ReferenceCompare(const NameView& a, const NameView& b) noexcept {
+    return kReference(Terminated(a).data(), Terminated(b).data());
+}
+
+int FastThenReference(const NameView& a, const NameView& b) noexcept {
+    if (const auto fast = kWeights.Compare(a, b)) return *fast;
+    return ReferenceCompare(a, b);
 }
 
 struct Checked {
@@ -57,5 +80,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (ab != 0 && ab != 1 && ab != 0xFFFF) std::abort();
     if (ba != flip(ab)) std::abort();
     if (CompareValidLists(a.bytes.data(), a.bytes.data(), TouchingCompare) != 0) std::abort();
+    using vtls::itemid::SameNames;
+    if (CompareValidLists(a.bytes.data(), b.bytes.data(), TouchingCompare, SameNames::kAskAlways) != ab) std::abort();
+    if (CompareValidLists(b.bytes.data(), a.bytes.data(), TouchingCompare, SameNames::kAskAlways) != ba) std::abort();
+    if (CompareValidLists(a.bytes.data(), a.bytes.data(), TouchingCompare, SameNames::kAskAlways) != 0) std::abort();
+    if (!kWeights.Usable()) std::abort();
+    const auto reference = CompareValidLists(a.bytes.data(), b.bytes.data(), ReferenceCompare, SameNames::kAskAlways);
+    if (CompareValidLists(a.bytes.data(), b.bytes.data(), FastThenReference) != reference) std::abort();
     return 0;
 }

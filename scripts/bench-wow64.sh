@@ -16,6 +16,7 @@ cmake --preset win64 -B "$build64" >/dev/null
 cmake --build "$build64" --target benchmarks >/dev/null
 source scripts/wow64-server.sh
 
+load_at_start="$(cut -d' ' -f1-3 /proc/loadavg)"
 mkdir -p "$report_dir"
 data="$(mktemp -d)"
 trap 'rm -rf "$data"; vtls_stop_wow64_server' EXIT
@@ -38,6 +39,12 @@ for name in "${programs[@]}"; do
   done
 done
 
+charts=()
+if command -v gnuplot >/dev/null &&
+  scripts/bench-charts.sh "$report_dir" wow64_ "i686=$data/i686" "x86_64=$data/x86_64"; then
+  charts=(wow64_growth_listeners.png wow64_growth_unrelated.png wow64_growth_children.png wow64_storm.png)
+fi
+
 html() { sed -e 's/&/\&amp;/g' -e 's/</\&lt;/g' -e 's/>/\&gt;/g' "$1"; }
 {
   echo "# Benchmarks: i686 and x86_64 under one Wine"
@@ -48,8 +55,12 @@ html() { sed -e 's/&/\&amp;/g' -e 's/</\&lt;/g' -e 's/>/\&gt;/g' "$1"; }
   echo "the i686 programs run as 32-bit code inside 64-bit processes), one after the other in one prefix, on"
   echo "$(nproc) cores shared with other work: compare the two columns' medians and ratios, each measured in"
   echo "its own run, rather than single figures. The x86_64 report under the system's Wine 8 is"
-  echo "[REPORT.md](REPORT.md)."
+  echo "[REPORT.md](REPORT.md). Load average (1, 5, 15 min) when the run began: $load_at_start."
   echo
+  for chart in "${charts[@]}"; do
+    echo "![${chart%.png}]($chart)"
+    echo
+  done
   for name in "${programs[@]}"; do
     echo "## $name"
     echo

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds every program of bench/ for x86_64, runs each under wine64 and writes
-# the report: docs/bench/REPORT.md with each program's figures and two charts
-# (change-delivery latency by listener processes, throughput by batch size).
+# the report: docs/bench/REPORT.md with each program's figures and its charts
+# (change-delivery latency by listener processes, throughput by batch size, and
+# scripts/bench-charts.sh's growth charts).
 # VTLS_BUILD_DIR replaces build/win64 (the win64 preset's folder), VTLS_WINEPREFIX
 # the prefix, VTLS_REPORT_DIR the report's folder, so a run can stay clear of
 # others' builds.
@@ -25,6 +26,7 @@ cmake --preset win64 -B "$build_dir" >/dev/null
 cmake --build "$build_dir" --target benchmarks >/dev/null
 source scripts/wine-server.sh
 
+load_at_start="$(cut -d' ' -f1-3 /proc/loadavg)"
 mkdir -p "$report_dir"
 report_abs="$(cd "$report_dir" && pwd)"
 data="$(mktemp -d)"
@@ -68,6 +70,9 @@ plot "$data/throughput_by_batch.dat" using 1:2 with linespoints lw 2 title "1 li
      "" using 1:4 with linespoints lw 2 title "4 listener processes"
 GNUPLOT
   charts=(latency_by_listeners.png throughput_by_batch.png)
+  if scripts/bench-charts.sh "$report_abs" "" "x86_64, Wine 8=$data"; then
+    charts+=(growth_listeners.png growth_unrelated.png growth_children.png storm.png)
+  fi
 fi
 
 {
@@ -77,7 +82,7 @@ fi
   echo "\`$(git rev-parse --short HEAD 2>/dev/null || echo unknown)\`, x86_64 DLL under wine64 ($(nproc) cores,"
   echo "shared with other work: trust the medians and the ratios measured in the same run over any single"
   echo "figure). Every program prints medians and ratios against its peers or floors, measured in the"
-  echo "same run; none asserts a time."
+  echo "same run; none asserts a time. Load average (1, 5, 15 min) when the run began: $load_at_start."
   echo
   for chart in "${charts[@]}"; do
     echo "![${chart%.png}]($chart)"

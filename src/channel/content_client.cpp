@@ -16,17 +16,15 @@ constexpr DWORD kAdmissionWaitMs = 1000;
 }  // namespace
 
 bool CContentClient::Open() noexcept {
-    if (!m_hRequestSemaphore) {
-        m_hRequestSemaphore.reset(CreateSemaphoreW(nullptr, 1, 1, nullptr));
-    }
-    return m_hRequestSemaphore.valid();
+    __atomic_store_n(&m_bOpen, TRUE, __ATOMIC_RELEASE);
+    return true;
 }
 
 void CContentClient::SetReplyWindow(HWND window) noexcept { __atomic_store_n(&m_replyWindow, window, __ATOMIC_RELEASE); }
 
 void CContentClient::Close() noexcept {
     SetReplyWindow(nullptr);
-    m_hRequestSemaphore.reset();
+    __atomic_store_n(&m_bOpen, FALSE, __ATOMIC_RELEASE);
     ScopedLock lock(m_lock);
     m_pReply.reset();
 }
@@ -39,8 +37,7 @@ void CContentClient::KeepReply(HWND sender, const COPYDATASTRUCT& data) noexcept
     // whole, and about the folder asked for: anything else (a late answer to an
     // abandoned request about another folder, a forgery) is dropped.
     if (!m_bAwaitingReply || sender != m_requestServer || reply == nullptr ||
-        !channel::PackedCidaSize(reply, data.cbData) ||
-        !channel::ReplyNamesFolder(reply, data.cbData, m_requestFolder, m_requestFolderSize)) {
+        !channel::ReplyAnswers(reply, data.cbData, m_requestFolder, m_requestFolderSize)) {
         return;
     }
     UniqueCoTaskMem copy(CoTaskMemAlloc(data.cbData));
@@ -52,6 +49,33 @@ void CContentClient::KeepReply(HWND sender, const COPYDATASTRUCT& data) noexcept
     // the request returns: the last reply before our request returned is ours,
     // one that came earlier was the late answer to an abandoned request.
     m_pReply = std::move(copy);
+}
+
+bool CContentClient::Admit() noexcept {
+    const DWORD start = GetTickCount();
+    AcquireSRWLockExclusive(&m_admissionLock);
+    bool admitted = true;
+    while (m_bAdmitted) {
+        const DWORD waited = GetTickCount() - start;
+        if (waited >= kAdmissionWaitMs ||
+            (!SleepConditionVariableSRW(&m_admissionFreed, &m_admissionLock, kAdmissionWaitMs - waited, 0) &&
+             GetLastError() == ERROR_TIMEOUT)) {
+            admitted = !m_bAdmitted;
+            break;
+        }
+    }
+    if (admitted) {
+        m_bAdmitted = TRUE;
+    }
+    ReleaseSRWLockExclusive(&m_admissionLock);
+    return admitted;
+}
+
+void CContentClient::EndAdmission() noexcept {
+    AcquireSRWLockExclusive(&m_admissionLock);
+    m_bAdmitted = FALSE;
+    ReleaseSRWLockExclusive(&m_admissionLock);
+    WakeConditionVariable(&m_admissionFreed);
 }
 
 void CContentClient::BeginRequest(HWND server, const std::uint8_t* folder, std::size_t folderSize) noexcept {
@@ -76,9 +100,8 @@ UniqueCoTaskMem CContentClient::EndRequest() noexcept {
 
 HRESULT CContentClient::GetContent(LPCITEMIDLIST folder, DWORD value, CIDA** content) noexcept {
     *content = nullptr;
-    const HANDLE semaphore = m_hRequestSemaphore.get();
     const HWND replyWindow = __atomic_load_n(&m_replyWindow, __ATOMIC_ACQUIRE);
-    if (semaphore == nullptr || WaitForSingleObject(semaphore, kAdmissionWaitMs) != WAIT_OBJECT_0) {
+    if (!__atomic_load_n(&m_bOpen, __ATOMIC_ACQUIRE) || !Admit()) {
         return E_FAIL;
     }
     HRESULT hr = E_FAIL;
@@ -102,7 +125,7 @@ HRESULT CContentClient::GetContent(LPCITEMIDLIST folder, DWORD value, CIDA** con
             hr = S_OK;
         }
     }
-    ReleaseSemaphore(semaphore, 1, nullptr);
+    EndAdmission();
     return hr;
 }
 

@@ -3,6 +3,7 @@
 
 #include "VantrelSh.h"
 #include "itemid/portable/compare_rules.h"
+#include "itemid/portable/name_weights.h"
 #include "itemid/id_lists.h"
 #include "base/unique_resource.h"
 
@@ -42,9 +43,51 @@ std::optional<std::size_t> ComparableSize(LPCITEMIDLIST list) noexcept {
     return itemid::ComparableListSize(Bytes(list), ReadableProbe(Bytes(list)));
 }
 
+int PlatformOrder(const char16_t* a, const char16_t* b) noexcept {
+    return lstrcmpiW(reinterpret_cast<LPCWSTR>(a), reinterpret_cast<LPCWSTR>(b));
+}
+
+// lstrcmpiW's order learnt for the thread locale the first comparison ran
+// under (lstrcmpiW compares in the calling thread's locale): in a sort almost
+// every name pair is then decided without the platform, whose linguistic
+// comparison costs microseconds under Wine. Threads in another locale ask the
+// platform, as do the pairs the weights cannot decide.
+class LearntNameOrder {
+public:
+    [[nodiscard]] const itemid::NameWeights* ForThisThread() noexcept {
+        const LCID thread = GetThreadLocale();
+        LONG state = __atomic_load_n(&m_state, __ATOMIC_ACQUIRE);
+        if (state == kNotLearnt && InterlockedCompareExchange(&m_state, kLearning, kNotLearnt) == kNotLearnt) {
+            m_threadLocale = thread;
+            m_weights = itemid::NameWeights::Learn(PlatformOrder);
+            __atomic_store_n(&m_state, kLearnt, __ATOMIC_RELEASE);
+            state = kLearnt;
+        }
+        if (state != kLearnt || thread != m_threadLocale) {
+            return nullptr;  // being learnt by another thread meanwhile, or another locale
+        }
+        return &m_weights;
+    }
+
+private:
+    static constexpr LONG kNotLearnt = 0;
+    static constexpr LONG kLearning = 1;
+    static constexpr LONG kLearnt = 2;
+    LONG m_state = kNotLearnt;
+    LCID m_threadLocale = 0;  // written once, before the state says learnt
+    itemid::NameWeights m_weights;
+};
+
+LearntNameOrder g_learntNameOrder;
+
 // lstrcmpiW needs terminated strings; a name that runs to its item's end without
 // one is copied out with a terminator first.
 int CompareNames(const itemid::NameView& a, const itemid::NameView& b) noexcept {
+    if (const itemid::NameWeights* weights = g_learntNameOrder.ForThisThread()) {
+        if (const auto order = weights->Compare(a, b)) {
+            return *order;
+        }
+    }
     if (a.terminated && b.terminated) {
         return lstrcmpiW(reinterpret_cast<LPCWSTR>(a.chars), reinterpret_cast<LPCWSTR>(b.chars));
     }

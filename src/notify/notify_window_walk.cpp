@@ -5,8 +5,12 @@
 namespace vtls {
 namespace {
 
-HWND NextByClass(HWND after, void* /*context*/) noexcept {
-    return FindWindowExW(nullptr, after, VTLS_FSNOTIFY_CLASS, nullptr);
+HWND NextByClass(HWND after, void* context) noexcept {
+    // The desktop is named rather than left null: without a parent the window
+    // system asks for the parent of `after` first, one more round trip to the
+    // Wine server per step. The windows searched are the same, the desktop's
+    // children (the top-level windows).
+    return FindWindowExW(static_cast<HWND>(context), after, VTLS_FSNOTIFY_CLASS, nullptr);
 }
 
 BOOL CALLBACK CollectByClass(HWND window, LPARAM parameter) {
@@ -25,7 +29,7 @@ void AllByClass(HeapVector<HWND>& windows, void* /*context*/) noexcept {
 }  // namespace
 
 void CollectNotifyWindows(HeapVector<HWND>& windows) noexcept {
-    CollectNotifyWindows(NotifyWindowFinder{NextByClass, AllByClass, nullptr}, windows);
+    CollectNotifyWindows(NotifyWindowFinder{NextByClass, AllByClass, GetDesktopWindow()}, windows);
 }
 
 // Asking the window system for the class directly costs one round trip per

@@ -16,9 +16,21 @@ constexpr REGSAM kDestinationAccess = 0x0001000F;
 
 HRESULT Mapped(LONG error) noexcept { return HResultFromRegError(static_cast<DWORD>(error)); }
 
+// The source's numbers of subkeys and values, read with its class: the loops
+// below stop after that many entries instead of asking once more to hear that
+// there are none, one round trip to the registry less per loop. (A source that
+// is changed while it is copied was never copied as of one moment.) Listing
+// subkeys needs a right that reading the counts does not: a key without
+// subkeys is still asked once, so that a key that may not be listed fails the
+// copy as before.
+struct Counts {
+    DWORD subkeys;
+    DWORD values;
+};
+
 // Subkeys first, so that each key exists before anything below it.
-HRESULT CopySubkeys(HKEY source, HKEY target) noexcept {
-    for (DWORD index = 0;; ++index) {
+HRESULT CopySubkeys(HKEY source, HKEY target, DWORD count) noexcept {
+    for (DWORD index = 0; index < count || index == 0; ++index) {
         WCHAR name[kNameChars];
         DWORD nameChars = kNameChars;
         const LONG error = RegEnumKeyExW(source, index, name, &nameChars, nullptr, nullptr, nullptr, nullptr);
@@ -37,10 +49,11 @@ HRESULT CopySubkeys(HKEY source, HKEY target) noexcept {
             return result;
         }
     }
+    return S_OK;
 }
 
-HRESULT CopyValues(HKEY source, HKEY target) noexcept {
-    for (DWORD index = 0;; ++index) {
+HRESULT CopyValues(HKEY source, HKEY target, DWORD count) noexcept {
+    for (DWORD index = 0; index < count; ++index) {
         WCHAR name[kNameChars];
         BYTE data[kDataBytes];
         DWORD nameChars = kNameChars;
@@ -59,6 +72,7 @@ HRESULT CopyValues(HKEY source, HKEY target) noexcept {
             return Mapped(written);
         }
     }
+    return S_OK;
 }
 
 }  // namespace
@@ -69,8 +83,9 @@ HRESULT CopyKeyTree(HKEY source, HKEY destParent, LPCWSTR destName, HKEY* out) n
     }
     WCHAR keyClass[kClassChars];
     DWORD classChars = kClassChars;
-    LONG error = RegQueryInfoKeyW(source, keyClass, &classChars, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                  nullptr, nullptr, nullptr, nullptr);
+    Counts counts{};
+    LONG error = RegQueryInfoKeyW(source, keyClass, &classChars, nullptr, &counts.subkeys, nullptr, nullptr,
+                                  &counts.values, nullptr, nullptr, nullptr, nullptr);
     if (error != ERROR_SUCCESS) {
         return Mapped(error);
     }
@@ -80,9 +95,9 @@ HRESULT CopyKeyTree(HKEY source, HKEY destParent, LPCWSTR destName, HKEY* out) n
         // Nothing was created; an existing destination stays untouched.
         return Mapped(error);
     }
-    HRESULT result = CopySubkeys(source, target.get());
+    HRESULT result = CopySubkeys(source, target.get(), counts.subkeys);
     if (SUCCEEDED(result)) {
-        result = CopyValues(source, target.get());
+        result = CopyValues(source, target.get(), counts.values);
     }
     if (FAILED(result)) {
         target.reset();

@@ -39,7 +39,10 @@ extern "C" UINT WINAPI SHMergeMenu(HMENU destination, HMENU source, UINT insert,
     bool separatorFollows = true;
 
     for (int position = GetMenuItemCount(source) - 1; position >= 0; --position) {
-        wchar_t text[kTextUnits] = {};
+        // Only the first unit is cleared: the text is read up to its zero, and
+        // the item's text, when there is one, comes with its own.
+        wchar_t text[kTextUnits];
+        text[0] = L'\0';
         MENUITEMINFOW info = MakeMenuItemInfo(MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_TYPE | MIIM_DATA);
         info.fType = 0;
         info.dwTypeData = text;

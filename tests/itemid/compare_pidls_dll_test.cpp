@@ -1,6 +1,9 @@
 // VtlsComparePIDLs on lists from callers: real lists, and hostile ones.
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+
 #include "VantrelSh.h"
 #include "list_bytes.h"
 
@@ -35,6 +38,43 @@ TEST(ComparePIDLs, NamesCompareAsLstrcmpiW) {
             const int expected = lstrcmpiW(reinterpret_cast<LPCWSTR>(left.c_str()), reinterpret_cast<LPCWSTR>(right.c_str()));
             const HRESULT got = Compare(List({EncodeReal(5, left)}), List({EncodeReal(5, right)}));
             EXPECT_EQ(got, expected < 0 ? 0xFFFF : (expected > 0 ? 1 : 0));
+        }
+    }
+}
+
+// Most names are decided by the order learnt from lstrcmpiW, the rest by
+// lstrcmpiW itself: on random names of ASCII letters, digits and marks, some
+// that the platform's word order ignores or joins (hyphen, apostrophe, a
+// combining diaeresis, a-umlaut, sharp s), every answer is lstrcmpiW's, also
+// one level down below equal names.
+TEST(ComparePIDLs, RandomNamesCompareAsLstrcmpiW) {
+    const std::u16string alphabet = u"aAbBcChHzZsSiIoO0123456789. _-'\u0308\u00e4\u00df";
+    std::mt19937 random(2024);
+    const auto randomName = [&](std::size_t maxLength) {
+        std::u16string name;
+        for (std::size_t i = random() % (maxLength + 1); i > 0; --i) {
+            name += alphabet[random() % alphabet.size()];
+        }
+        return name;
+    };
+    int mismatches = 0;
+    for (int n = 0; n < 4000 && mismatches < 10; ++n) {
+        std::u16string left = randomName(3);
+        std::u16string right = left;
+        left += randomName(4);
+        right += randomName(4);
+        const int expected =
+            lstrcmpiW(reinterpret_cast<LPCWSTR>(left.c_str()), reinterpret_cast<LPCWSTR>(right.c_str()));
+        const HRESULT want = expected < 0 ? 0xFFFF : (expected > 0 ? 1 : 0);
+        const Bytes parent = EncodeReal(5, u"Line3");
+        const HRESULT flat = Compare(List({EncodeReal(5, left)}), List({EncodeReal(5, right)}));
+        const HRESULT nested =
+            Compare(List({parent, EncodeReal(5, left)}), List({parent, EncodeReal(5, right)}));
+        if (flat != want || nested != want) {
+            ++mismatches;
+            ADD_FAILURE() << "names " << std::wstring(left.begin(), left.end()).c_str() << " / "
+                          << std::wstring(right.begin(), right.end()).c_str() << ": " << flat << ", " << nested
+                          << ", lstrcmpiW " << expected;
         }
     }
 }

@@ -30,30 +30,56 @@ void WriteContentRequest(std::uint8_t* out, std::uint32_t value, const std::uint
 }
 
 std::optional<std::size_t> PackedCidaSize(const std::uint8_t* block, std::size_t available) noexcept {
-    const auto view = itemid::CidaView::Parse(block, available);
-    if (!view) {
+    // One walk over each list both checks it and measures it: a reply of a
+    // thousand children is walked once here rather than once per question.
+    if (block == nullptr || available < itemid::kCidaChildOffsets) {
+        return std::nullopt;
+    }
+    const std::uint32_t count = itemid::LoadU32(block + itemid::kCidaCountOffset);
+    if (count > (available - itemid::kCidaChildOffsets) / 4) {
         return std::nullopt;
     }
     // Children may all point at one list, so the sum is checked as it grows.
-    std::size_t size = itemid::kCidaChildOffsets + 4 * static_cast<std::size_t>(view->Count());
-    const auto fits = [&](const std::uint8_t* list) {
-        // Parse showed each list terminated inside the block, so the walk is bounded.
-        const std::size_t bytes = itemid::ListSize(list) + 2;
+    std::size_t size = itemid::kCidaChildOffsets + 4 * static_cast<std::size_t>(count);
+    const auto fits = [&](std::size_t offsetField) {
+        const std::uint32_t offset = itemid::LoadU32(block + offsetField);
+        if (offset >= available) {
+            return false;
+        }
+        const auto listSize = itemid::BoundedListSize(block + offset, available - offset);
+        if (!listSize) {
+            return false;
+        }
+        const std::size_t bytes = *listSize + 2;
         if (bytes > available - size) {
             return false;
         }
         size += bytes;
         return true;
     };
-    if (const std::uint8_t* parent = view->Parent(); parent != nullptr && !fits(parent)) {
+    if (itemid::LoadU32(block + itemid::kCidaParentOffset) != 0 && !fits(itemid::kCidaParentOffset)) {
         return std::nullopt;
     }
-    for (std::uint32_t i = 0; i < view->Count(); ++i) {
-        if (!fits(view->Child(i))) {
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (!fits(itemid::kCidaChildOffsets + 4 * static_cast<std::size_t>(i))) {
             return std::nullopt;
         }
     }
     return size;
+}
+
+bool ReplyAnswers(const std::uint8_t* reply, std::size_t size, const std::uint8_t* folder,
+                  std::size_t folderSize) noexcept {
+    if (!PackedCidaSize(reply, size)) {
+        return false;
+    }
+    // The walk above showed the parent list terminated inside the block.
+    const std::uint32_t parentOffset = itemid::LoadU32(reply + itemid::kCidaParentOffset);
+    if (parentOffset == 0) {
+        return folderSize == 0;
+    }
+    const std::uint8_t* parent = reply + parentOffset;
+    return itemid::ListSize(parent) == folderSize && (folderSize == 0 || std::memcmp(parent, folder, folderSize) == 0);
 }
 
 bool ReplyNamesFolder(const std::uint8_t* reply, std::size_t size, const std::uint8_t* folder,

@@ -51,4 +51,9 @@ void WriteContentRequest(std::uint8_t* out, std::uint32_t value, const std::uint
 [[nodiscard]] bool ReplyNamesFolder(const std::uint8_t* reply, std::size_t size, const std::uint8_t* folder,
                                     std::size_t folderSize) noexcept;
 
+// Both checks a client makes of a reply, in one walk: PackedCidaSize holds and
+// ReplyNamesFolder is true.
+[[nodiscard]] bool ReplyAnswers(const std::uint8_t* reply, std::size_t size, const std::uint8_t* folder,
+                                std::size_t folderSize) noexcept;
+
 }  // namespace vtls::channel

@@ -37,9 +37,17 @@ template <typename IsReadable>
 [[nodiscard]] std::optional<std::size_t> ComparableListSize(const std::uint8_t* list,
                                                             IsReadable&& isReadable) noexcept;
 
+// Whether names with the same code units are answered without asking the name
+// order. Any order answers zero for them, so both ways give the same result;
+// kAskAlways is there to check that.
+enum class SameNames {
+    kEqualWithoutAsking,
+    kAskAlways,
+};
+
 // Compares two lists that passed the validation walk and hold at least one item.
-[[nodiscard]] result::Code CompareValidLists(const std::uint8_t* a, const std::uint8_t* b,
-                                             NameCompare compareNames) noexcept;
+[[nodiscard]] result::Code CompareValidLists(const std::uint8_t* a, const std::uint8_t* b, NameCompare compareNames,
+                                             SameNames sameNames = SameNames::kEqualWithoutAsking) noexcept;
 
 // --- implementation -------------------------------------------------------
 

@@ -72,9 +72,14 @@ TEST(ContentMessage, ReplyNamesOnlyTheFolderAskedFor) {
         itemid::WriteCida(block.data(), parent, 1, children);
         return block;
     };
+    // The client's one-walk check answers as the two checks it stands for.
     const auto names = [](const Bytes& block, const Bytes* folder) {
         const std::size_t size = folder == nullptr ? 0 : itemid::ListSize(folder->data());
-        return ReplyNamesFolder(block.data(), block.size(), folder == nullptr ? nullptr : folder->data(), size);
+        const std::uint8_t* bytes = folder == nullptr ? nullptr : folder->data();
+        const bool named = ReplyNamesFolder(block.data(), block.size(), bytes, size);
+        const bool both = PackedCidaSize(block.data(), block.size()).has_value() && named;
+        EXPECT_EQ(ReplyAnswers(block.data(), block.size(), bytes, size), both);
+        return named;
     };
     const Bytes aboutHost = reply(host.data());
     EXPECT_TRUE(names(aboutHost, &host));
@@ -88,6 +93,9 @@ TEST(ContentMessage, ReplyNamesOnlyTheFolderAskedFor) {
     EXPECT_FALSE(names(reply(nullptr), &host));
     // Bytes that are no CIDA name nothing.
     EXPECT_FALSE(ReplyNamesFolder(aboutHost.data(), 6, host.data(), itemid::ListSize(host.data())));
+    EXPECT_FALSE(ReplyAnswers(aboutHost.data(), 6, host.data(), itemid::ListSize(host.data())));
+    // A block whose last child runs past its end is no answer.
+    EXPECT_FALSE(ReplyAnswers(aboutHost.data(), aboutHost.size() - 1, host.data(), itemid::ListSize(host.data())));
 }
 
 }  // namespace

@@ -54,6 +54,9 @@ TEST_P(CompareValidListsTest, OrdersAsTheNamespaceDoes) {
                                  : c.expected == kSortsAfter ? kSortsBefore
                                                              : kSortsEqual;
     EXPECT_EQ(Compare(c.b, c.a), swapped) << c.what << " (swapped)";
+    // Answering names with the same code units without asking changes nothing.
+    EXPECT_EQ(CompareValidLists(c.a.data(), c.b.data(), FoldCompare, SameNames::kAskAlways), c.expected) << c.what;
+    EXPECT_EQ(CompareValidLists(c.b.data(), c.a.data(), FoldCompare, SameNames::kAskAlways), swapped) << c.what;
 }
 
 const Bytes kAlpha = EncodeReal(5, u"Alpha");
@@ -121,6 +124,41 @@ TEST(CompareValidLists, NameWithoutTerminatorStopsAtItsItem) {
     g_sawUnterminated = false;
     EXPECT_EQ(Compare(List({unterminated, kAlpha}), List({EncodeReal(5, u"AB"), kAlpha})), kSortsEqual);
     EXPECT_TRUE(g_sawUnterminated);
+}
+
+// Counts what it is asked; orders nothing (every name is "before").
+int g_asked = 0;
+int CountingCompare(const NameView&, const NameView&) noexcept {
+    ++g_asked;
+    return -1;
+}
+
+TEST(CompareValidLists, NamesWithTheSameUnitsAreEqualWithoutAsking) {
+    const Bytes a = List({EncodeReal(5, u"Line3"), EncodeReal(5, u"Pump\u00e91"), EncodeReal(5, u"PV")});
+    const Bytes b = List({EncodeReal(5, u"Line3"), EncodeReal(5, u"Pump\u00e91"), EncodeReal(5, u"SP")});
+    g_asked = 0;
+    EXPECT_EQ(CompareValidLists(a.data(), b.data(), CountingCompare), kSortsBefore);
+    EXPECT_EQ(g_asked, 1);  // only the third level differs
+    g_asked = 0;
+    EXPECT_EQ(CompareValidLists(a.data(), b.data(), CountingCompare, SameNames::kAskAlways), kSortsBefore);
+    EXPECT_EQ(g_asked, 1);  // the counting order stops at the first level
+    // Case differs: the order is asked (only it knows the locale's folding).
+    g_asked = 0;
+    EXPECT_EQ(CompareValidLists(List({kAlpha}).data(), List({kAlphaLower}).data(), CountingCompare), kSortsBefore);
+    EXPECT_EQ(g_asked, 1);
+    // A prefix is not the same name, nor is a name cut at its item's end.
+    Bytes unterminated = EncodeReal(5, u"ab");
+    unterminated.resize(unterminated.size() - 4);
+    StoreU16(unterminated.data(), static_cast<std::uint16_t>(unterminated.size()));
+    g_asked = 0;
+    EXPECT_EQ(CompareValidLists(List({unterminated}).data(), List({EncodeReal(5, u"abc")}).data(), CountingCompare),
+              kSortsBefore);
+    EXPECT_EQ(g_asked, 1);
+    // The same name, once cut at its item's end and once terminated: equal.
+    g_asked = 0;
+    EXPECT_EQ(CompareValidLists(List({unterminated}).data(), List({EncodeReal(5, u"ab")}).data(), CountingCompare),
+              kSortsEqual);
+    EXPECT_EQ(g_asked, 0);
 }
 
 TEST(ComparableListSize, RefusesListsAtTheLimitAndUnreadableBytes) {
