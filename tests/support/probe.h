@@ -23,7 +23,14 @@ public:
                                                        go_.Name() + rest) &&
                    ready_.WaitSignalled(60000);
     }
-    ~Probe() { go_.Signal(); }
+    // A probe left without Finish still ends before the next test starts, so a
+    // server of this test is never found by the next one.
+    ~Probe() {
+        go_.Signal();
+        if (!finished_) {
+            static_cast<void>(child_.Wait(30000));
+        }
+    }
     Probe(const Probe&) = delete;
     Probe& operator=(const Probe&) = delete;
 
@@ -35,6 +42,7 @@ public:
     // Go, then the report once the probe ended by itself with exit code 0.
     std::map<std::string, std::string> Finish(DWORD timeoutMs = 120000) {
         Go();
+        finished_ = true;
         const auto result = child_.Wait(timeoutMs);
         EXPECT_TRUE(result.has_value()) << "the probe did not end in time";
         EXPECT_EQ(result ? result->exitCode : 1u, 0u) << (result ? result->output : "");
@@ -58,6 +66,7 @@ private:
     NamedEvent go_;
     ChildProcess child_;
     std::string output_;
+    bool finished_ = false;
     bool started_ = false;
 };
 
