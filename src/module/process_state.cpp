@@ -2,13 +2,13 @@
 // construction order is the order written here (and teardown the reverse).
 #include "base/module_record.h"
 #include "icons/shell_icon_metrics.h"
-#include "notify/update_icons.h"
+#include "notify/manager/update_icons.h"
 #include "platform/process_flags.h"
 
 #include "channel/content_client.h"
 #include "channel/srv_advise_manager.h"
 #include "namespace/desktop_folder.h"
-#include "notify/fs_notify_manager.h"
+#include "notify/manager/fs_notify_manager.h"
 
 namespace vtls {
 

@@ -3,7 +3,7 @@
 #include "channel/role_state.h"
 #include "channel/srv_advise_manager.h"
 #include "base/unique_resource.h"
-#include "notify/fs_notify_manager.h"
+#include "notify/manager/fs_notify_manager.h"
 
 namespace vtls {
 

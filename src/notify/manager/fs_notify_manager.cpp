@@ -1,4 +1,4 @@
-#include "notify/fs_notify_manager.h"
+#include "notify/manager/fs_notify_manager.h"
 
 #include <objbase.h>
 

@@ -10,7 +10,7 @@
 #include "channel/role_state.h"
 #include "itemid/id_lists.h"
 #include "notify/portable/change_format.h"
-#include "notify/fs_notify_manager.h"
+#include "notify/manager/fs_notify_manager.h"
 #include "notify/notify_window_walk.h"
 
 namespace vtls {

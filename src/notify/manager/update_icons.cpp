@@ -5,9 +5,9 @@
 #include "VantrelSh.h"
 // After <windows.h>, which VantrelSh.h brings in.
 #include <shellapi.h>
-#include "notify/update_icons.h"
+#include "notify/manager/update_icons.h"
 #include "itemid/id_lists.h"
-#include "notify/fs_notify_manager.h"
+#include "notify/manager/fs_notify_manager.h"
 
 namespace vtls {
 namespace {

@@ -2,7 +2,7 @@
 // receive every change delivered here.
 #include "VantrelSh.h"
 #include "channel/role_state.h"
-#include "notify/fs_notify_manager.h"
+#include "notify/manager/fs_notify_manager.h"
 
 namespace vtls {
 namespace {
