@@ -41,7 +41,8 @@ FOLDER_ORDER = ["base", "platform", "itemid", "registry", "channel", "notify", "
 # Tests beyond tests/<folder>/ that exercise a folder: test files (their suites run
 # too) and CTest tests of the vtls tool. The hidden windows and their threads of
 # base/ only do their work for the roles and the notify windows; the tool's shell
-# tests drive the registry, icon, channel and notify code end to end.
+# tests drive the registry, icon, channel and notify code end to end. The library's
+# attach code (module/) sets up the icon metrics each process reads at load time.
 EXTRA_TESTS = {
     "base": {"files": ["module/roles_test.cpp", "notify/change_notification_test.cpp"], "ctest": []},
     "platform": {"files": [], "ctest": ["vtls_info"]},
@@ -52,12 +53,12 @@ EXTRA_TESTS = {
     "icons": {"files": [], "ctest": ["vtls_icon"]},
     "namespace": {"files": ["tools/sample_namespace_test.cpp"], "ctest": []},
     "ui": {"files": [], "ctest": []},
-    "module": {"files": ["channel/content_request_test.cpp"], "ctest": []},
+    "module": {"files": ["channel/content_request_test.cpp", "icons/shell_icon_metrics_dll_test.cpp"], "ctest": []},
 }
 # Programs each CTest test above needs built.
 CTEST_TARGETS = {
     "vtls_info": ["vtls"], "vtls_pidl": ["vtls"], "vtls_pidl_refuses_unterminated": ["vtls"],
-    "vtls_reg": ["vtls"], "vtls_client_commands": ["vtls", "VantrelUi"],
+    "vtls_reg": ["vtls"], "vtls_client_commands": ["vtls", "VantrelUi", "vtls_probe"],
     "vtls_icon": ["vtls", "vtls_icon_fixture"],
 }
 CTEST_FILES = {
