@@ -18,7 +18,46 @@ gui_prefix=""
 # Each Wine program's own limit, below the script's.
 gui_program_timeout=90
 
-vtls_gui_stop() { vtls_stop_program "$1"; }
+vtls_gui_stop() {
+  set +e
+  local pid
+  [ -n "$gui_watchdog_pid" ] && kill "$gui_watchdog_pid" 2>/dev/null
+  for pid in "${gui_background[@]}"; do gui_stop "$pid"; done
+  # Only this prefix's wineserver, and with it every Wine process of the prefix.
+  [ -n "$gui_prefix" ] && WINEPREFIX="$gui_prefix" timeout 20 "$WINESERVER" -k >/dev/null 2>&1
+  if [ -n "$gui_xvfb_pid" ]; then
+    kill "$gui_xvfb_pid" 2>/dev/null
+    wait "$gui_xvfb_pid" 2>/dev/null
+  fi
+  rm -rf "$gui_logs"
+  return 0
+}
+trap vtls_gui_stop EXIT
+trap 'echo "wine-gui: stopped by a signal or the time limit" >&2; exit 124' TERM INT
+
+gui_run() {
+  timeout -k 5 "$gui_program_timeout" "$WINE64" "$@"
+}
+
+gui_start() {
+  local name="$1"
+  shift
+  timeout -k 5 "$gui_program_timeout" "$WINE64" "$@" >"$gui_logs/$name.log" 2>&1 </dev/null &
+  gui_background+=("$!")
+}
+
+gui_stop() {
+  local pid="$1" waited
+  if kill -0 "$pid" 2>/dev/null; then
+    kill -INT "$pid" 2>/dev/null || true
+    for ((waited = 0; waited < 50; waited++)); do
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill -KILL "$pid" 2>/dev/null || true
+  fi
+  wait "$pid" 2>/dev/null || true
+}
 
 vtls_gui_start() {
   local prefix limit="$2" waited
