@@ -64,18 +64,8 @@ background=()
 # Ctrl+C for each command still running (Wine turns SIGINT into it), a hard
 # kill for any that ignores it, then the wineserver of wine-server.sh.
 demo_cleanup() {
-  local pid waited
-  for pid in "${background[@]}"; do
-    if kill -0 "$pid" 2>/dev/null; then
-      kill -INT "$pid" 2>/dev/null || true
-      for ((waited = 0; waited < 50; waited++)); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-      done
-      kill -KILL "$pid" 2>/dev/null || true
-    fi
-    wait "$pid" 2>/dev/null || true
-  done
+  local pid
+  for pid in "${background[@]}"; do vtls_stop_program "$pid"; done
   vtls_stop_wineserver
   rm -rf "$logs"
 }

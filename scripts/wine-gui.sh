@@ -46,18 +46,7 @@ gui_start() {
   gui_background+=("$!")
 }
 
-gui_stop() {
-  local pid="$1" waited
-  if kill -0 "$pid" 2>/dev/null; then
-    kill -INT "$pid" 2>/dev/null || true
-    for ((waited = 0; waited < 50; waited++)); do
-      kill -0 "$pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    kill -KILL "$pid" 2>/dev/null || true
-  fi
-  wait "$pid" 2>/dev/null || true
-}
+gui_stop() { vtls_stop_program "$1"; }
 
 vtls_gui_start() {
   local prefix limit="$2" waited
