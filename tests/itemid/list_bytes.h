@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "base/portable/byte_order.h"
@@ -15,37 +14,39 @@ namespace vtls::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
-struct RealItem {
-    std::int32_t type;
-    std::u16string name;
-    std::uint8_t guidFill;  // every GUID byte
-    std::uint32_t data;
-    Bytes extra;
-};
-
-inline Bytes EncodeReal(std::int32_t type, std::u16string name, std::uint8_t guidFill = 0, std::uint32_t data = 0,
-                        Bytes extra = {}) {
-    const RealItem item{type, std::move(name), guidFill, data, std::move(extra)};
-    const std::size_t size = itemid::kFixedSize + item.name.size() * 2 + item.extra.size();
+// An item's size, signature and kind; the rest zero.
+inline Bytes ItemHeader(std::size_t size, std::uint32_t kind) {
     Bytes bytes(size, 0);
     itemid::StoreU16(bytes.data(), static_cast<std::uint16_t>(size));
     itemid::StoreU32(bytes.data() + itemid::kSignatureOffset, itemid::kSignature);
-    itemid::StoreU32(bytes.data() + itemid::kKindOffset, 3);
-    itemid::StoreU32(bytes.data() + itemid::kTypeOffset, static_cast<std::uint32_t>(item.type));
-    for (std::size_t i = 0; i < itemid::kGuidSize; ++i) bytes[itemid::kGuidOffset + i] = item.guidFill;
-    itemid::StoreU32(bytes.data() + itemid::kDataOffset, item.data);
-    for (std::size_t i = 0; i < item.name.size(); ++i) {
-        itemid::StoreU16(bytes.data() + itemid::kNameOffset + 2 * i, static_cast<std::uint16_t>(item.name[i]));
+    itemid::StoreU32(bytes.data() + itemid::kKindOffset, kind);
+    return bytes;
+}
+
+// A real item; guidFill is every GUID byte.
+inline Bytes EncodeReal(std::int32_t type, const std::u16string& name, std::uint8_t guidFill = 0,
+                        std::uint32_t data = 0, const Bytes& extra = {}) {
+    Bytes bytes = ItemHeader(itemid::kFixedSize + name.size() * 2 + extra.size(), 3);
+    itemid::StoreU32(bytes.data() + itemid::kTypeOffset, static_cast<std::uint32_t>(type));
+    std::fill_n(bytes.begin() + itemid::kGuidOffset, itemid::kGuidSize, guidFill);
+    itemid::StoreU32(bytes.data() + itemid::kDataOffset, data);
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        itemid::StoreU16(bytes.data() + itemid::kNameOffset + 2 * i, static_cast<std::uint16_t>(name[i]));
     }
-    std::copy(item.extra.begin(), item.extra.end(), bytes.begin() + itemid::kExtraOffsetBase + item.name.size() * 2);
+    std::copy(extra.begin(), extra.end(), bytes.begin() + itemid::kExtraOffsetBase + name.size() * 2);
+    return bytes;
+}
+
+// A real item whose name runs to the item's end without its zero character.
+inline Bytes EncodeUnterminated(std::int32_t type, const std::u16string& name) {
+    Bytes bytes = EncodeReal(type, name);
+    bytes.resize(bytes.size() - 4);  // the name's zero and the gap
+    itemid::StoreU16(bytes.data(), static_cast<std::uint16_t>(bytes.size()));
     return bytes;
 }
 
 inline Bytes EncodePlaceholder(std::int32_t kind, std::uint32_t value) {
-    Bytes bytes(itemid::kFixedSize, 0);
-    itemid::StoreU16(bytes.data(), static_cast<std::uint16_t>(bytes.size()));
-    itemid::StoreU32(bytes.data() + itemid::kSignatureOffset, itemid::kSignature);
-    itemid::StoreU32(bytes.data() + itemid::kKindOffset, static_cast<std::uint32_t>(kind));
+    Bytes bytes = ItemHeader(itemid::kFixedSize, static_cast<std::uint32_t>(kind));
     itemid::StoreU32(bytes.data() + itemid::kValueOffset, value);
     return bytes;
 }

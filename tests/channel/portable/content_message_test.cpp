@@ -5,7 +5,6 @@
 #include "itemid/portable/cida_layout.h"
 #include "itemid/portable/id_list.h"
 #include "list_bytes.h"
-#include "support/malformed_messages.h"
 
 namespace vtls::channel {
 namespace {
@@ -13,25 +12,18 @@ namespace {
 using test::Bytes;
 using test::List;
 
-TEST(ContentMessage, RequestRoundTrip) {
+// The request's bytes as every process reads them; parsing them back is the
+// fuzzer's and the server tests'.
+TEST(ContentMessage, RequestIsTheValueThenTheList) {
     const Bytes parent = List({test::EncodeReal(2, u"host")});
     Bytes request(ContentRequestSize(itemid::ListSize(parent.data())));
     WriteContentRequest(request.data(), 0xA1B2C3D4, parent.data(), itemid::ListSize(parent.data()));
-    EXPECT_EQ(request.size(), parent.size() - 2 + 10);
-    const auto view = ParseContentRequest(request.data(), request.size());
-    ASSERT_TRUE(view.has_value());
-    EXPECT_EQ(view->value, 0xA1B2C3D4u);
-    EXPECT_EQ(Bytes(view->parent, view->parent + parent.size()), parent);
-
+    ASSERT_EQ(request.size(), 4 + parent.size() + 4);  // the value, the list, 4 unused bytes
+    EXPECT_EQ(Bytes(request.begin(), request.begin() + 4), (Bytes{0xD4, 0xC3, 0xB2, 0xA1}));
+    EXPECT_EQ(Bytes(request.begin() + 4, request.end() - 4), parent);
     Bytes root(ContentRequestSize(0));
     WriteContentRequest(root.data(), 5, nullptr, 0);
     EXPECT_EQ(root, (Bytes{5, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-    const auto rootView = ParseContentRequest(root.data(), root.size());
-    ASSERT_TRUE(rootView.has_value());
-    EXPECT_EQ(rootView->parent, nullptr);
-    for (const auto& bad : test::MalformedRequests()) {
-        EXPECT_FALSE(ParseContentRequest(bad.bytes.data(), bad.bytes.size())) << bad.what;
-    }
 }
 
 TEST(ContentMessage, PackedSizeFollowsTheLists) {
@@ -72,14 +64,9 @@ TEST(ContentMessage, ReplyNamesOnlyTheFolderAskedFor) {
         itemid::WriteCida(block.data(), parent, 1, children);
         return block;
     };
-    // The client's one-walk check answers as the two checks it stands for.
     const auto names = [](const Bytes& block, const Bytes* folder) {
-        const std::size_t size = folder == nullptr ? 0 : itemid::ListSize(folder->data());
-        const std::uint8_t* bytes = folder == nullptr ? nullptr : folder->data();
-        const bool named = ReplyNamesFolder(block.data(), block.size(), bytes, size);
-        const bool both = PackedCidaSize(block.data(), block.size()).has_value() && named;
-        EXPECT_EQ(ReplyAnswers(block.data(), block.size(), bytes, size), both);
-        return named;
+        return ReplyAnswers(block.data(), block.size(), folder ? folder->data() : nullptr,
+                            folder ? itemid::ListSize(folder->data()) : 0);
     };
     const Bytes aboutHost = reply(host.data());
     EXPECT_TRUE(names(aboutHost, &host));

@@ -23,31 +23,28 @@ Bytes Pack(const Bytes* parent, const std::vector<Bytes>& children) {
     return block;
 }
 
-TEST(Cida, EmptyBlockHoldsTwoZeros) {
+TEST(Cida, ParentAndChildrenArePackedWithoutPaddingAndReadBack) {
     EXPECT_EQ(Pack(nullptr, {}), Bytes(8, 0));
-}
-
-TEST(Cida, ParentAndChildrenArePackedWithoutPadding) {
     const Bytes parent = List({test::EncodeReal(5, u"Template")});  // 58-byte item
     const Bytes child = List({test::EncodePlaceholder(0, 0)});          // 42-byte item
-    const Bytes block = Pack(&parent, {child, child});
-    ASSERT_EQ(block.size(), 164u);
+    const Bytes other = List({test::EncodeReal(5, u"b"), test::EncodeReal(5, u"c")});
+    const Bytes block = Pack(&parent, {child, other});
+    ASSERT_EQ(block.size(), 16u + 60u + 44u + 90u);
     EXPECT_EQ(LoadU32(block.data()), 2u);
     EXPECT_EQ(LoadU32(block.data() + 4), 16u);
     EXPECT_EQ(LoadU32(block.data() + 8), 76u);
     EXPECT_EQ(LoadU32(block.data() + 12), 120u);
     EXPECT_EQ(Bytes(block.begin() + 16, block.begin() + 76), parent);
     EXPECT_EQ(Bytes(block.begin() + 76, block.begin() + 120), child);
-    EXPECT_EQ(Bytes(block.begin() + 120, block.end()), child);
-}
-
-TEST(Cida, OddSizedListsStartAtOddOffsets) {
-    const Bytes odd = List({Bytes{3, 0, 0xAB}});
-    const Bytes block = Pack(nullptr, {odd, odd});
-    EXPECT_EQ(LoadU32(block.data() + 4), 0u);
-    EXPECT_EQ(LoadU32(block.data() + 8), 16u);
-    EXPECT_EQ(LoadU32(block.data() + 12), 21u);
-    EXPECT_EQ(block.size(), 26u);
+    EXPECT_EQ(Bytes(block.begin() + 120, block.end()), other);
+    const auto view = CidaView::Parse(block.data(), block.size());
+    ASSERT_TRUE(view.has_value());
+    EXPECT_EQ(view->Count(), 2u);
+    EXPECT_EQ(view->Parent(), block.data() + 16);
+    EXPECT_EQ(view->Child(1), block.data() + 120);
+    EXPECT_EQ(view->Child(2), nullptr);
+    const Bytes orphan = Pack(nullptr, {child});
+    EXPECT_EQ(CidaView::Parse(orphan.data(), orphan.size())->Parent(), nullptr);
 }
 
 TEST(Cida, SizeBeyondThirtyTwoBitsIsRefused) {
@@ -55,51 +52,28 @@ TEST(Cida, SizeBeyondThirtyTwoBitsIsRefused) {
     EXPECT_FALSE(CidaSize(std::nullopt, 2, [](std::uint32_t) { return std::size_t{0x7FFFFFFF}; }));
 }
 
-TEST(CidaView, ReadsWhatWasWritten) {
-    const Bytes parent = List({test::EncodeReal(5, u"P")});
-    const Bytes a = List({test::EncodeReal(5, u"a")});
-    const Bytes b = List({test::EncodeReal(5, u"b"), test::EncodeReal(5, u"c")});
-    const Bytes block = Pack(&parent, {a, b});
-    const auto view = CidaView::Parse(block.data(), block.size());
-    ASSERT_TRUE(view.has_value());
-    EXPECT_EQ(view->Count(), 2u);
-    EXPECT_EQ(Bytes(view->Parent(), view->Parent() + parent.size()), parent);
-    EXPECT_EQ(Bytes(view->Child(1), view->Child(1) + b.size()), b);
-    EXPECT_EQ(view->Child(2), nullptr);
-
-    const Bytes orphan = Pack(nullptr, {a});
-    const auto noParent = CidaView::Parse(orphan.data(), orphan.size());
-    ASSERT_TRUE(noParent.has_value());
-    EXPECT_EQ(noParent->Parent(), nullptr);
-}
-
 TEST(CidaView, RefusesBlocksThatPointOutside) {
     const Bytes a = List({test::EncodeReal(5, u"a")});
     const Bytes good = Pack(nullptr, {a, a});
-    const auto refuse = [](Bytes block, const char* what) {
-        EXPECT_FALSE(CidaView::Parse(block.data(), block.size()).has_value()) << what;
-    };
-    refuse(Bytes(good.begin(), good.begin() + 7), "shorter than the header");
-    refuse(Bytes(good.begin(), good.end() - 1), "last list cut");
-    Bytes block = good;
-    StoreU32(block.data(), 0xFFFFFFFF);
-    refuse(block, "count beyond the bytes");
-    block = good;
-    StoreU32(block.data(), 100);
-    refuse(block, "count larger than the offsets present");
-    block = good;
-    StoreU32(block.data() + 12, static_cast<std::uint32_t>(good.size()));
-    refuse(block, "offset at the end");
-    block = good;
-    StoreU32(block.data() + 8, 0xFFFFFFF0);
-    refuse(block, "offset far outside");
-    block = good;
-    StoreU32(block.data() + 4, static_cast<std::uint32_t>(good.size() - 1));
-    refuse(block, "parent list without room for its terminator");
-    block = good;
-    StoreU16(block.data() + LoadU32(good.data() + 12), 0x7000);
-    refuse(block, "item size jumping past the end");
-    EXPECT_FALSE(CidaView::Parse(nullptr, 8).has_value());
+    const auto size = static_cast<std::uint32_t>(good.size());
+    EXPECT_FALSE(CidaView::Parse(good.data(), 7)) << "shorter than the header";
+    EXPECT_FALSE(CidaView::Parse(good.data(), good.size() - 1)) << "last list cut";
+    EXPECT_FALSE(CidaView::Parse(nullptr, 8));
+    const struct {
+        std::size_t at;
+        std::uint32_t value;
+        const char* what;
+    } patches[] = {{0, 0xFFFFFFFF, "count beyond the bytes"},
+                   {0, 100, "count larger than the offsets present"},
+                   {12, size, "offset at the end"},
+                   {8, 0xFFFFFFF0, "offset far outside"},
+                   {4, size - 1, "parent list without room for its terminator"},
+                   {LoadU32(good.data() + 12), 0x7000, "item size jumping past the end"}};
+    for (const auto& patch : patches) {
+        Bytes block = good;
+        StoreU32(block.data() + patch.at, patch.value);
+        EXPECT_FALSE(CidaView::Parse(block.data(), block.size())) << patch.what;
+    }
 }
 
 }  // namespace

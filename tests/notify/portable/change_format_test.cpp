@@ -63,11 +63,10 @@ TEST(ChangeFormat, MissingPartsHaveOffsetZero) {
     EXPECT_EQ(itemid::LoadU32(onlySecond.data() + 24), 32u);
     EXPECT_EQ(itemid::LoadU32(onlySecond.data() + 28), 0u);
     // Extra bytes without a pointer are reserved, pointed at, and zero.
-    const Bytes reserved = Record(false, 2, nullptr, nullptr, Bytes(5, 0x77), /*extraPointer=*/false);
+    Bytes reserved = Record(false, 2, nullptr, nullptr, Bytes(5, 0x77), /*extraPointer=*/false);
     EXPECT_EQ(itemid::LoadU32(reserved.data() + 28), 32u);
     EXPECT_EQ(Bytes(reserved.begin() + 32, reserved.end()), Bytes(5, 0));
-    std::vector<std::uint8_t> copy = reserved;
-    const RecordView view(copy.data());
+    const RecordView view(reserved.data());
     EXPECT_EQ(view.ExtraSize(), 5u);
     EXPECT_EQ(view.List1(), nullptr);
 }
