@@ -1,10 +1,8 @@
 // Icons from the icon groups of the fixture DLL (three groups: "FolderIcon", 1
 // and 2, each with images of 16, 32 and 48 pixels in 4-bit and 32-bit colour).
-// Sizes and colour depths set directly are in extract_icon_test.cpp.
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <fstream>
 #include <string>
 
 #include "VantrelSh.h"
@@ -48,8 +46,8 @@ TEST(ExtractIcon, IndexCountsGroupsInEnumerationOrder) {
     }
     // Either out-pointer may be null; with neither, only whether the group exists.
     const Extracted smallOnly(IconFixturePath(), 1, false, true), largeOnly(IconFixturePath(), 2, true, false);
-    EXPECT_EQ(IdentifyImage(smallOnly.small).group, kGroupAtIndex[1]);
-    EXPECT_EQ(IdentifyImage(largeOnly.large).group, kGroupAtIndex[2]);
+    EXPECT_EQ(IdentifyImage(smallOnly.small), (FixtureImage{kGroupAtIndex[1], 16, depth}));
+    EXPECT_EQ(IdentifyImage(largeOnly.large), (FixtureImage{kGroupAtIndex[2], largeSize, depth}));
     EXPECT_EQ(SHExtractIcon(IconFixturePath().c_str(), 0, nullptr, nullptr), S_OK);
     EXPECT_EQ(SHExtractIcon(IconFixturePath().c_str(), 3, nullptr, nullptr), E_FAIL);
 }
@@ -59,17 +57,12 @@ TEST(ExtractIcon, IndexCountsGroupsInEnumerationOrder) {
 // a wild pointer. Files that are no module or have no icons fail too.
 TEST(ExtractIcon, WhatNamesNoGroupFailsWithNullIcons) {
     const std::wstring folder = ProgramFolder();
-    const std::wstring notAModule = folder + L"\\vtls-not-a-module.txt";
-    std::ofstream(notAModule.c_str()) << "plain text, no executable image\n";
-    const std::pair<std::wstring, int> cases[] = {
-        {IconFixturePath(), 3}, {IconFixturePath(), 4}, {IconFixturePath(), 6}, {IconFixturePath(), -1},
-        {IconFixturePath(), INT_MIN}, {IconFixturePath(), INT_MAX}, {folder + L"\\no-such-module.dll", 0},
-        {notAModule, 0}, {folder + L"\\VantrelUi.dll", 0}, {L"", 0}};
+    const std::pair<std::wstring, int> cases[] = {{IconFixturePath(), 3}, {IconFixturePath(), 6}, {IconFixturePath(), -1},
+        {IconFixturePath(), INT_MIN}, {folder + L"\\no-such-module.dll", 0}, {folder + L"\\VantrelUi.dll", 0}};
     for (const auto& [path, index] : cases) {
         const Extracted icons(path, index);
         EXPECT_TRUE(icons.result == E_FAIL && icons.large == nullptr && icons.small == nullptr) << index;
     }
-    DeleteFileW(notAModule.c_str());
     EXPECT_EQ(SHExtractIcon(nullptr, 0, nullptr, nullptr), E_FAIL);
 }
 
@@ -82,20 +75,16 @@ TEST(ExtractIconAtAttach, LargeIconHasTheShellIconSizeReadAtLoad) {
         return child && child->exitCode == 0 ? ParseReport(child->output)["large"] : "probe failed";
     };
     const std::string depth = RunningUnderWine() ? "32" : "4";
-    const std::string system = std::to_string(GetSystemMetrics(SM_CXICON));
     const struct {
-        const wchar_t *size, *bpp;  // null: the whole key removed
+        const wchar_t *size, *bpp;
         std::string large;
     } cases[] = {{L"48", L"32", "48 48 group 0 image 48 depth 32"},
                  {L"16", L"4", "16 16 group 0 image 16 depth " + depth},
-                 {nullptr, nullptr, system + " " + system + " group 0 image " + system + " depth " + depth}};
+                 // No image of that size: made from the nearest.
+                 {L"72", L"32", "72 72 group 0 image 48 depth 32"}};
     for (const auto& c : cases) {
-        if (c.size != nullptr) {
-            setting.SetText(L"Shell Icon Size", c.size);
-            setting.SetText(L"Shell Icon BPP", c.bpp);
-        } else {
-            setting.RemoveKey();
-        }
+        setting.SetText(L"Shell Icon Size", c.size);
+        setting.SetText(L"Shell Icon BPP", c.bpp);
         EXPECT_EQ(run(), c.large);
     }
 }

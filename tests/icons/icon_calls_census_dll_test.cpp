@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <optional>
 
@@ -112,8 +113,8 @@ TEST(IconCallsCensus, MetafilePictExtractIcon) {
     const SourceBitmap mask(64, 64, true, [](int x, int) { return x < 8 ? 1u : 0u; });
     const SourceBitmap colour(64, 64, false, [](int x, int y) { return static_cast<std::uint32_t>(x * 256 + y); });
     PictureRecorder both, one, none;
-    const OwnedPicture picture(both.Draw(Blit::kStretch, mask, SRCAND).Draw(Blit::kStretch, colour, SRCINVERT).Finish());
-    const OwnedPicture maskOnly(one.Draw(Blit::kStretch, mask, SRCAND).Finish());
+    const OwnedPicture picture(both.Draw(mask, SRCAND).Draw(colour, SRCINVERT).Finish());
+    const OwnedPicture maskOnly(one.Draw(mask, SRCAND).Finish());
     const OwnedPicture noBitmap(none.DrawOther().Finish());
     ExpectNothingStays([&](int) {
         const HICON icon = SHMetafilePictExtractIcon(picture.get());

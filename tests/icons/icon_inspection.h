@@ -45,24 +45,22 @@ inline IconShape ShapeOf(HICON icon) {
     return {bitmap.bmWidth, monochrome ? bitmap.bmHeight / 2 : bitmap.bmHeight, monochrome, true};
 }
 
-// The colour the icon draws at (x, y) when drawn at its own size over grey.
-inline std::optional<icon_fixture::Rgb> ColourAt(HICON icon, int x, int y) {
+// The colour (0xRRGGBB) the icon draws at (x, y) when drawn at its own size over grey.
+inline std::optional<std::uint32_t> ColourAt(HICON icon, int x, int y) {
     const IconShape shape = ShapeOf(icon);
     if (!shape.valid) return std::nullopt;
     const BITMAPINFO info = DibInfo(shape.width, shape.height);
     void* bits = nullptr;
     const HDC dc = CreateCompatibleDC(nullptr);
     const HBITMAP canvas = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    std::optional<icon_fixture::Rgb> colour;
+    std::optional<std::uint32_t> colour;
     if (canvas != nullptr) {
         const HGDIOBJ old = SelectObject(dc, canvas);
         auto* pixels = static_cast<std::uint32_t*>(bits);
         for (int i = 0; i < shape.width * shape.height; ++i) pixels[i] = 0x00808080;
         if (DrawIconEx(dc, 0, 0, icon, shape.width, shape.height, 0, nullptr, DI_NORMAL)) {
             GdiFlush();
-            const std::uint32_t pixel = pixels[y * shape.width + x];
-            colour = icon_fixture::Rgb{static_cast<std::uint8_t>(pixel >> 16), static_cast<std::uint8_t>(pixel >> 8),
-                                       static_cast<std::uint8_t>(pixel)};
+            colour = pixels[y * shape.width + x] & 0xFFFFFF;
         }
         SelectObject(dc, old);
         DeleteObject(canvas);
@@ -86,15 +84,16 @@ inline std::ostream& operator<<(std::ostream& out, const FixtureImage& image) {
     return out << "{group " << image.group << ", " << image.size << " px, " << image.depth << "-bit}";
 }
 
-// Which image an icon was made from; group -1 when its colour is none of them.
+// Which image an icon was made from, by the colour at its centre; group -1
+// when its colour is none of them.
 inline FixtureImage IdentifyImage(HICON icon) {
     const IconShape shape = ShapeOf(icon);
     const auto colour = ColourAt(icon, shape.width / 2, shape.height / 2);
     for (int group = 0; colour && group < icon_fixture::kGroupCount; ++group) {
         for (int s = 0; s < icon_fixture::kSizeCount; ++s) {
             for (int depth : icon_fixture::kDepths) {
-                const icon_fixture::Rgb expected = icon_fixture::ImageColour(group, s, depth);
-                if (expected.r == colour->r && expected.g == colour->g && expected.b == colour->b) {
+                const icon_fixture::Rgb c = icon_fixture::ImageColour(group, s, depth);
+                if (*colour == (std::uint32_t{c.r} << 16 | c.g << 8 | c.b)) {
                     return {group, icon_fixture::kSizes[s], depth};
                 }
             }

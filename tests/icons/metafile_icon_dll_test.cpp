@@ -4,26 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 
 #include "VantrelSh.h"
-#include "icons/icon_inspection.h"
 #include "icons/metafile_picture.h"
 
 namespace {
 
 using namespace vtls::test;
-
-struct Icon {
-    HICON handle;
-    explicit Icon(HICON icon) : handle(icon) {}
-    ~Icon() {
-        if (handle != nullptr) DestroyIcon(handle);
-    }
-};
-
-bool SameColour(const std::optional<icon_fixture::Rgb>& a, std::uint32_t rgb) {
-    return a && a->r == ((rgb >> 16) & 0xFF) && a->g == ((rgb >> 8) & 0xFF) && a->b == (rgb & 0xFF);
-}
+using vtls::UniqueIcon;
 
 // A colour image whose pixels all differ; black where the mask (left quarter) is clear.
 std::uint32_t Gradient(int x, int y) { return 0x00400000u | static_cast<std::uint32_t>(x * 4) << 8 | (y * 4u); }
@@ -39,26 +28,22 @@ HICON Extract(PictureRecorder& recorder) {
 }
 
 TEST(MetafilePictExtractIcon, StretchRecordsGiveAnIconOfTheSourceSize) {
-    for (const auto& [width, height] : {std::pair{32, 32}, std::pair{48, 24}, std::pair{16, 40}}) {
-        const int w = width;
-        const SourceBitmap mask(w, height, true, [w](int x, int) { return x < w / 4 ? 1u : 0u; });
-        const SourceBitmap colour(w, height, false, [w](int x, int y) { return x < w / 4 ? 0u : Gradient(x, y); });
-        PictureRecorder recorder;
-        const Icon icon(Extract(recorder.Draw(Blit::kStretch, mask, SRCAND).Draw(Blit::kStretch, colour, SRCINVERT)));
-        const auto shape = ShapeOf(icon.handle);
-        EXPECT_TRUE(shape.valid && !shape.monochrome && shape.width == w && shape.height == height) << w;
-        // The rows land where they were drawn and the first record's mask clears the left quarter.
-        EXPECT_TRUE(SameColour(ColourAt(icon.handle, w - 1, 0), Gradient(w - 1, 0)));
-        EXPECT_TRUE(SameColour(ColourAt(icon.handle, w / 2, height - 1), Gradient(w / 2, height - 1)));
-        EXPECT_TRUE(SameColour(ColourAt(icon.handle, 0, height / 2), 0x808080));
-    }
-    // A monochrome second bitmap gives a monochrome icon.
-    const SourceBitmap mask(24, 16, true, kOpaque);
-    const SourceBitmap image(24, 16, true, [](int x, int) { return x % 2u; });
+    const SourceBitmap mask(48, 24, true, [](int x, int) { return x < 12 ? 1u : 0u; });
+    const SourceBitmap colour(48, 24, false, [](int x, int y) { return x < 12 ? 0u : Gradient(x, y); });
     PictureRecorder recorder;
-    const Icon icon(Extract(recorder.Draw(Blit::kStretch, mask, SRCAND).Draw(Blit::kStretch, image, SRCINVERT)));
-    const auto shape = ShapeOf(icon.handle);
-    EXPECT_TRUE(shape.valid && shape.monochrome && shape.width == 24 && shape.height == 16);
+    const UniqueIcon icon(Extract(recorder.Draw(mask, SRCAND).Draw(colour, SRCINVERT)));
+    const auto shape = ShapeOf(icon.get());
+    EXPECT_TRUE(shape.valid && !shape.monochrome && shape.width == 48 && shape.height == 24);
+    // The rows land where they were drawn and the first record's mask clears the left quarter.
+    EXPECT_EQ(ColourAt(icon.get(), 47, 0), Gradient(47, 0));
+    EXPECT_EQ(ColourAt(icon.get(), 24, 23), Gradient(24, 23));
+    EXPECT_EQ(ColourAt(icon.get(), 0, 12), 0x808080u);
+    // A monochrome second bitmap gives a monochrome icon.
+    const SourceBitmap image(24, 16, true, [](int x, int) { return x % 2u; });
+    PictureRecorder monochrome;
+    const UniqueIcon mono(Extract(monochrome.Draw(mask, SRCAND).Draw(image, SRCINVERT)));
+    const auto monoShape = ShapeOf(mono.get());
+    EXPECT_TRUE(monoShape.valid && monoShape.monochrome && monoShape.width == 24 && monoShape.height == 16);
 }
 
 TEST(MetafilePictExtractIcon, OtherRecordsArePassedOverAndNothingAfterTheSecondBitmapCounts) {
@@ -66,80 +51,60 @@ TEST(MetafilePictExtractIcon, OtherRecordsArePassedOverAndNothingAfterTheSecondB
     const SourceBitmap colour(32, 32, false, Fill(0x00123456));
     const SourceBitmap later(32, 32, false, Fill(0x00ABCDEF));
     PictureRecorder recorder;
-    recorder.DrawOther().Draw(Blit::kStretch, mask, SRCAND).DrawOther();
-    recorder.Draw(Blit::kStretch, colour, SRCINVERT, 0, 0, 20, 12).Draw(Blit::kStretch, later, SRCINVERT).DrawOther();
-    const Icon icon(Extract(recorder));
-    const auto shape = ShapeOf(icon.handle);
+    recorder.DrawOther().Draw(mask, SRCAND).DrawOther();
+    recorder.Draw(colour, SRCINVERT, 20, 12).Draw(later, SRCINVERT).DrawOther();
+    const UniqueIcon icon(Extract(recorder));
+    const auto shape = ShapeOf(icon.get());
     EXPECT_TRUE(shape.width == 20 && shape.height == 12);
-    EXPECT_TRUE(SameColour(ColourAt(icon.handle, 10, 6), 0x123456));
-}
-
-// META_DIBBITBLT: the height and width are read from parameter words 1 and 2,
-// which GDI fills with the raster operation's high word (0x66 for SRCINVERT)
-// and the source's y. An icon is made only where that fits both bitmaps.
-TEST(MetafilePictExtractIcon, BitBltRecordsTakeTheirSizeFromWordsOneAndTwo) {
-    const SourceBitmap mask(120, 120, true, kOpaque);
-    const SourceBitmap colour(120, 120, false, Fill(0x00204060));
-    for (const Blit maskBlit : {Blit::kBitBlt, Blit::kStretch}) {
-        PictureRecorder recorder;
-        const Icon icon(Extract(recorder.Draw(maskBlit, mask, SRCAND).Draw(Blit::kBitBlt, colour, SRCINVERT, 0, 40)));
-        const auto shape = ShapeOf(icon.handle);
-        EXPECT_TRUE(shape.height == 0x66 && shape.width == 40);
-    }
-    const SourceBitmap smallMask(32, 32, true, kOpaque), smallColour(32, 32, false, Fill(1));
-    PictureRecorder tooTall, noWidth;
-    EXPECT_EQ(Extract(tooTall.Draw(Blit::kBitBlt, smallMask, SRCAND).Draw(Blit::kBitBlt, smallColour, SRCINVERT)),
-              nullptr) << "102 rows asked of 32";
-    EXPECT_EQ(Extract(noWidth.Draw(Blit::kBitBlt, mask, SRCAND).Draw(Blit::kBitBlt, colour, SRCINVERT)), nullptr)
-        << "source y 0: no width";
+    EXPECT_EQ(ColourAt(icon.get(), 10, 6), 0x123456u);
 }
 
 // The second record edited by hand (bitmaps of 16 x 16): the size read against
-// both bitmaps, the bitmap against its bits, the record against the metafile.
+// both bitmaps, the record against what is left of the metafile.
 TEST(MetafilePictExtractIcon, RecordsThatDoNotFitAreRefused) {
     const SourceBitmap mask(16, 16, true, kOpaque), colour(16, 16, false, Fill(0x00654321));
     PictureRecorder recorder;
-    const HMETAFILE drawn =
-        recorder.Draw(Blit::kStretch, mask, SRCAND).Draw(Blit::kStretch, colour, SRCINVERT).FinishMetafile();
-    const std::vector<std::uint8_t> original = MetafileBytes(drawn);
+    const HMETAFILE drawn = recorder.Draw(mask, SRCAND).Draw(colour, SRCINVERT).FinishMetafile();
+    std::vector<std::uint8_t> original(GetMetaFileBitsEx(drawn, 0, nullptr));
+    GetMetaFileBitsEx(drawn, static_cast<UINT>(original.size()), original.data());
     DeleteMetaFile(drawn);
-    const auto records = FindRecords(original, 0x0B41);
-    ASSERT_EQ(records.size(), 2u);
-    const std::size_t recordWords = (original.size() - records[1]) / 2;
+    // The header, the two bitmap records (each its size in words, then its
+    // function number), the end record.
+    std::uint32_t firstWords = 0;
+    std::memcpy(&firstWords, original.data() + sizeof(METAHEADER), 4);
+    const std::size_t second = sizeof(METAHEADER) + std::size_t{firstWords} * 2;
+    ASSERT_LT(second + 6, original.size());
+    const auto function = [&original](std::size_t at) { return original[at + 4] | original[at + 5] << 8; };
+    ASSERT_TRUE(function(sizeof(METAHEADER)) == 0x0B41 && function(second) == 0x0B41);
+    const auto pastTheEnd = static_cast<std::uint32_t>((original.size() - second) / 2 + 8);
     const struct {
-        std::size_t at;  // from the record's start: 10 height, 12 width, 34 bitmap height, 0 record size
+        std::size_t at;  // from the record's start: 10 height, 12 width, 0 record size
         std::uint32_t value;
         int height;  // of the icon made, 0: none
-    } cases[] = {{10, 16, 16}, {10, 1, 1}, {10, 17, 0}, {12, 17, 0}, {10, 0, 0}, {12, 0, 0}, {10, 0xFFFF, 0},
-                 {34, 17, 0}, {0, static_cast<std::uint32_t>(recordWords + 8), 0}};
+    } cases[] = {{10, 16, 16}, {10, 1, 1}, {10, 17, 0}, {12, 17, 0}, {10, 0, 0}, {12, 0, 0}, {0, pastTheEnd, 0}};
     for (const auto& c : cases) {
         std::vector<std::uint8_t> bytes = original;
-        std::memcpy(bytes.data() + records[1] + c.at, &c.value, c.at == 0 ? 4 : 2);
+        std::memcpy(bytes.data() + second + c.at, &c.value, c.at == 0 ? 4 : 2);
         const OwnedPicture picture(WrapPicture(SetMetaFileBitsEx(static_cast<UINT>(bytes.size()), bytes.data())));
-        const Icon icon(SHMetafilePictExtractIcon(picture.get()));
-        EXPECT_EQ(ShapeOf(icon.handle).height, c.height) << c.at << " = " << c.value;
+        const UniqueIcon icon(SHMetafilePictExtractIcon(picture.get()));
+        EXPECT_EQ(ShapeOf(icon.get()).height, c.height) << c.at << " = " << c.value;
     }
     // A mask smaller than the icon: its rows would run out.
     const SourceBitmap smallMask(8, 8, true, kOpaque);
     PictureRecorder smaller;
-    EXPECT_EQ(Extract(smaller.Draw(Blit::kStretch, smallMask, SRCAND).Draw(Blit::kStretch, colour, SRCINVERT)), nullptr);
+    EXPECT_EQ(Extract(smaller.Draw(smallMask, SRCAND).Draw(colour, SRCINVERT)), nullptr);
 }
 
 TEST(MetafilePictExtractIcon, BlocksWithoutAPictureOfTwoBitmapsGiveNothing) {
     const SourceBitmap mask(32, 32, true, kOpaque);
     PictureRecorder none, one;
-    const OwnedPicture noBitmap(none.DrawOther().Finish());
-    const OwnedPicture oneBitmap(one.DrawOther().Draw(Blit::kStretch, mask, SRCAND).DrawOther().Finish());
-    EXPECT_EQ(SHMetafilePictExtractIcon(noBitmap.get()), nullptr);
+    EXPECT_EQ(Extract(none.DrawOther()), nullptr);
+    const OwnedPicture oneBitmap(one.DrawOther().Draw(mask, SRCAND).DrawOther().Finish());
     EXPECT_EQ(SHMetafilePictExtractIcon(oneBitmap.get()), nullptr);
     EXPECT_EQ(GlobalFlags(oneBitmap.get()) & GMEM_LOCKCOUNT, 0u) << "the picture is unlocked again";
     EXPECT_EQ(SHMetafilePictExtractIcon(nullptr), nullptr);
     const vtls::UniqueGlobal tooSmall(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(METAFILEPICT) - 1));
     EXPECT_EQ(SHMetafilePictExtractIcon(tooSmall.get()), nullptr);
-    const HBITMAP bitmap = CreateBitmap(4, 4, 1, 1, nullptr);
-    const vtls::UniqueGlobal notAMetafile(WrapPicture(reinterpret_cast<HMETAFILE>(bitmap)));
-    EXPECT_EQ(SHMetafilePictExtractIcon(notAMetafile.get()), nullptr);
-    DeleteObject(bitmap);
 }
 
 TEST(DestroyMetafilePict, FreesTheBlockAndItsMetafileUnlessItCannotBeLocked) {

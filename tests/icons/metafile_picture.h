@@ -1,23 +1,21 @@
 // Metafile pictures drawn with GDI for the tests, as an application puts an
 // icon into one: the mask drawn with SRCAND, then the colour image with
 // SRCINVERT, each from a bitmap selected into a memory DC. StretchBlt to a
-// destination of another size records META_DIBSTRETCHBLT (0x0B41); BitBlt
-// records META_DIBBITBLT (0x0940). Each record carries the source's whole bitmap.
+// destination of another size records META_DIBSTRETCHBLT (0x0B41), which
+// carries the source's whole bitmap.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <utility>
 #include <vector>
 
 #include "icons/icon_inspection.h"
+#include "icons/icon_owners.h"
 
 namespace vtls::test {
-
-enum class Blit { kStretch, kBitBlt };
 
 // A monochrome bitmap (pixel 0 black, else white) or a 32-bit DIB section.
 class SourceBitmap {
@@ -32,25 +30,22 @@ public:
                     if (pixel(x, y) != 0) bits[static_cast<std::size_t>(y * rowBytes + x / 8)] |= 0x80 >> (x % 8);
                 }
             }
-            bitmap_ = CreateBitmap(width, height, 1, 1, bits.data());
+            bitmap_.reset(CreateBitmap(width, height, 1, 1, bits.data()));
             return;
         }
         const BITMAPINFO info = DibInfo(width, height);
         void* bits = nullptr;
-        bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        bitmap_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
         for (int y = 0; bits != nullptr && y < height; ++y) {
             for (int x = 0; x < width; ++x) static_cast<std::uint32_t*>(bits)[y * width + x] = pixel(x, y);
         }
     }
-    ~SourceBitmap() { DeleteObject(bitmap_); }
-    SourceBitmap(const SourceBitmap&) = delete;
-    SourceBitmap& operator=(const SourceBitmap&) = delete;
 
-    [[nodiscard]] HBITMAP get() const { return bitmap_; }
+    [[nodiscard]] HBITMAP get() const { return bitmap_.get(); }
     const int width_, height_;
 
 private:
-    HBITMAP bitmap_ = nullptr;
+    UniqueBitmap bitmap_;
 };
 
 // A metafile picture block (movable global memory, as OLE passes them) around metafile.
@@ -63,29 +58,33 @@ inline HGLOBAL WrapPicture(HMETAFILE metafile) {
     return block;
 }
 
+// Frees a test picture and its metafile with the platform alone.
+inline void FreePicture(HGLOBAL block) noexcept {
+    if (const auto* picture = static_cast<const METAFILEPICT*>(GlobalLock(block))) {
+        DeleteMetaFile(picture->hMF);
+        GlobalUnlock(block);
+    }
+    GlobalFree(block);
+}
+using OwnedPicture = UniqueResource<HGLOBAL, FreePicture>;
+
 // A picture being recorded.
 class PictureRecorder {
 public:
     PictureRecorder() : metafile_(CreateMetaFileW(nullptr)), source_(CreateCompatibleDC(nullptr)) {}
     ~PictureRecorder() {
         if (metafile_ != nullptr) DeleteMetaFile(CloseMetaFile(metafile_));
-        DeleteDC(source_);
     }
     PictureRecorder(const PictureRecorder&) = delete;
     PictureRecorder& operator=(const PictureRecorder&) = delete;
 
-    // Draws the source's (x, y, width, height) part with rop (-1: the whole).
-    PictureRecorder& Draw(Blit blit, const SourceBitmap& source, DWORD rop, int x = 0, int y = 0, int width = -1,
-                          int height = -1) {
+    // Draws the source's top left width by height pixels with rop (-1: the whole).
+    PictureRecorder& Draw(const SourceBitmap& source, DWORD rop, int width = -1, int height = -1) {
         width = width < 0 ? source.width_ : width;
         height = height < 0 ? source.height_ : height;
-        const HGDIOBJ old = SelectObject(source_, source.get());
-        if (blit == Blit::kStretch) {
-            StretchBlt(metafile_, 0, 0, width * 2, height * 2, source_, x, y, width, height, rop);
-        } else {
-            BitBlt(metafile_, 0, 0, width, height, source_, x, y, rop);
-        }
-        SelectObject(source_, old);
+        const HGDIOBJ old = SelectObject(source_.get(), source.get());
+        StretchBlt(metafile_, 0, 0, width * 2, height * 2, source_.get(), 0, 0, width, height, rop);
+        SelectObject(source_.get(), old);
         return *this;
     }
     // Records that draw no bitmap, and META_STRETCHDIB (0x0F43), which
@@ -103,47 +102,7 @@ public:
 
 private:
     HDC metafile_;
-    HDC source_;
+    UniqueResource<HDC, DeleteDC> source_;
 };
-
-// Frees a test picture and its metafile with the platform alone.
-class OwnedPicture {
-public:
-    explicit OwnedPicture(HGLOBAL block) : block_(block) {}
-    ~OwnedPicture() {
-        if (const auto* picture = static_cast<const METAFILEPICT*>(GlobalLock(block_))) {
-            DeleteMetaFile(picture->hMF);
-            GlobalUnlock(block_);
-        }
-        GlobalFree(block_);
-    }
-    OwnedPicture(const OwnedPicture&) = delete;
-    OwnedPicture& operator=(const OwnedPicture&) = delete;
-    [[nodiscard]] HGLOBAL get() const { return block_; }
-
-private:
-    HGLOBAL block_;
-};
-
-inline std::vector<std::uint8_t> MetafileBytes(HMETAFILE metafile) {
-    std::vector<std::uint8_t> bytes(GetMetaFileBitsEx(metafile, 0, nullptr));
-    GetMetaFileBitsEx(metafile, static_cast<UINT>(bytes.size()), bytes.data());
-    return bytes;
-}
-
-// Offsets of the records with function number function in a metafile's bytes.
-inline std::vector<std::size_t> FindRecords(const std::vector<std::uint8_t>& bytes, std::uint16_t function) {
-    std::vector<std::size_t> found;
-    for (std::size_t at = sizeof(METAHEADER); at + 6 <= bytes.size();) {
-        std::uint32_t words = 0;
-        std::uint16_t number = 0;
-        std::memcpy(&words, bytes.data() + at, 4);
-        std::memcpy(&number, bytes.data() + at + 4, 2);
-        if (number == 0 || words < 3) break;
-        if (number == function) found.push_back(at);
-        at += std::size_t{words} * 2;
-    }
-    return found;
-}
 
 }  // namespace vtls::test

@@ -18,7 +18,7 @@ TEST(ShellIconMetricsAtAttach, EachProcessReadsTheColourDepthWhenItLoadsTheLibra
     const BOOL ownAtLoad = SHUseHighColorIcons();
     const int systemWidth = GetSystemMetrics(SM_CXICON);
     ASSERT_NE(systemWidth, 40);
-    setting.SetText(L"Shell Icon BPP", L"16");
+    setting.SetText(L"Shell Icon BPP", L"5");  // above 4 bits per pixel: high colour
     setting.SetText(L"Shell Icon Size", L"40");
     std::string report = FreshProcessReport();
     EXPECT_NE(report.find("high-color 1"), std::string::npos) << report;

@@ -15,7 +15,7 @@ std::vector<std::uint8_t> Group(std::uint16_t count, std::size_t entriesPresent)
     return bytes;
 }
 
-TEST(IconGroupDirectory, EveryAnnouncedEntryMustBePresent) {
+TEST(IconGroupDirectory, TheHeaderAndEveryAnnouncedEntryMustBePresent) {
     for (std::uint16_t count : {0, 1, 3}) {
         const auto exact = Group(count, count);
         EXPECT_TRUE(IconGroupDirectoryFits(exact.data(), exact.size())) << count;
@@ -26,11 +26,8 @@ TEST(IconGroupDirectory, EveryAnnouncedEntryMustBePresent) {
     EXPECT_FALSE(IconGroupDirectoryFits(shortByOne.data(), shortByOne.size() - 1));
     const auto huge = Group(0xFFFF, 2);
     EXPECT_FALSE(IconGroupDirectoryFits(huge.data(), huge.size()));
-}
-
-TEST(IconGroupDirectory, HeaderItselfMustBePresent) {
-    const auto group = Group(0, 0);
-    EXPECT_FALSE(IconGroupDirectoryFits(group.data(), kGroupHeaderBytes - 1));
+    const auto none = Group(0, 0);
+    EXPECT_FALSE(IconGroupDirectoryFits(none.data(), kGroupHeaderBytes - 1));
     EXPECT_FALSE(IconGroupDirectoryFits(nullptr, 100));
 }
 
