@@ -485,19 +485,6 @@ int Threads(const Args& args) {
     return 0;
 }
 
-// churn <cycles>: takes and leaves the client role as fast as it can.
-int Churn(const Args& args) {
-    if (!g.Load()) return 1;
-    if (!args.Go()) return 3;
-    std::uint32_t failures = 0;
-    for (std::uint32_t i = 0; i < args.Number(0); ++i) {
-        failures += g.VtlsCliInitialize() != S_OK ? 1 : 0;
-        g.VtlsTerminate();
-    }
-    std::printf("failures %lu\n", static_cast<unsigned long>(failures));
-    return 0;
-}
-
 // ---- Processes that break the rules --------------------------------------------------
 
 // hostile <target-class> <target-name> <rounds>: sends one window of the library
@@ -913,7 +900,7 @@ const Mode kModes[] = {
     {L"extract-icon", 2, false, false, ExtractIcon},   {L"server", 1, true, false, Server},
     {L"client", 0, true, false, Client},               {L"post", 3, true, false, Post},
     {L"storm", 2, true, false, Storm},                 {L"threads", 3, true, false, Threads},
-    {L"churn", 1, true, false, Churn},                 {L"hostile", 3, true, false, Hostile},
+    {L"hostile", 3, true, false, Hostile},
     {L"forge", 3, true, false, Forge},                 {L"hung-requester", 1, true, false, HungRequester},
     {L"fake-server", 0, true, false, FakeServer},      {L"unload-role", 1, true, false, UnloadRole},
     {L"ids-write", 1, false, true, IdsWrite},          {L"ids-read", 1, false, true, IdsRead},
