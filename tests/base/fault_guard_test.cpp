@@ -74,38 +74,29 @@ void WriteThroughNull(void*) {
     *nowhere = 1;
 }
 
-TEST(FaultGuard, ReturningCallIsRunOnceAndReportsNothingButItsLastError) {
+TEST(FaultGuard, ReturningCallKeepsItsLastErrorAndRaisedOnesEndAtTheException) {
     int calls = 0;
     auto body = [&] {
         ++calls;
         SetLastError(12345);
     };
-    const CallOutcome outcome = CallCatchingFaults(body);
-    EXPECT_FALSE(outcome.faulted);
-    EXPECT_EQ(outcome.code, 0u);
-    EXPECT_EQ(calls, 1);
+    CallOutcome outcome = CallCatchingFaults(body);
+    EXPECT_TRUE(!outcome.faulted && outcome.code == 0 && calls == 1);
     EXPECT_EQ(GetLastError(), 12345u);
-}
-
-TEST(FaultGuard, RaisedExceptionsAreReportedContinuableOrNot) {
+    // As a Wine stub raises it: non-continuable, with the module and the function's name.
     bool after = false;
-    // As a Wine stub raises it: the module and the function's name.
-    static const char kModule[] = "vtls_test.dll";
-    static const char kFunction[] = "Missing";
-    const ULONG_PTR names[2] = {reinterpret_cast<ULONG_PTR>(kModule), reinterpret_cast<ULONG_PTR>(kFunction)};
+    static const char kNames[] = "vtls_test.dll\0Missing";
+    const ULONG_PTR names[2] = {reinterpret_cast<ULONG_PTR>(kNames), reinterpret_cast<ULONG_PTR>(kNames + 14)};
     auto stub = [&] {
         RaiseException(kWineStubCode, EXCEPTION_NONCONTINUABLE, 2, names);
         after = true;
     };
-    CallOutcome outcome = CallCatchingFaults(stub);
-    EXPECT_TRUE(outcome.faulted);
-    EXPECT_EQ(outcome.code, kWineStubCode);
+    outcome = CallCatchingFaults(stub);
+    EXPECT_TRUE(outcome.faulted && outcome.code == kWineStubCode);
     EXPECT_FALSE(after) << "the call must end at the exception, not resume after it";
-
     auto custom = [] { RaiseException(0xE0001234, 0, 0, nullptr); };
     outcome = CallCatchingFaults(custom);
-    EXPECT_TRUE(outcome.faulted);
-    EXPECT_EQ(outcome.code, 0xE0001234u);
+    EXPECT_TRUE(outcome.faulted && outcome.code == 0xE0001234u);
 }
 
 // State on the caller's side survives the unwind; an inner guard catches and
@@ -175,24 +166,26 @@ TEST(FaultGuard, FaultBehindFrameWithoutUnwindDataIsCaught) {
     EXPECT_EQ(vtls_test_registers_kept(vtls_test_guard, vtls_test_fault_unseen), 1);
     EXPECT_EQ(vtls_test_registers_kept(vtls_test_guard, WriteThroughNull), 1);
 }
-#endif
 
-// shell32's ordinal 177 is a stub under Wine that raises when called.
-TEST(FaultGuard, ShellStubThatRaisesIsCaught) {
-    const HMODULE shell = LoadLibraryW(L"shell32.dll");
-    ASSERT_NE(shell, nullptr);
-    using PrepareImage = BOOL(WINAPI*)(HWND, POINT);
-    const auto prepare = reinterpret_cast<PrepareImage>(
-        reinterpret_cast<void*>(GetProcAddress(shell, MAKEINTRESOURCEA(177))));
-    ASSERT_NE(prepare, nullptr);
-    auto call = [&] { prepare(GetDesktopWindow(), POINT{1, 2}); };
-    const CallOutcome outcome = CallCatchingFaults(call);
-    FreeLibrary(shell);
-    // A shell that implements the ordinal simply returns.
-    if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr) {
-        EXPECT_TRUE(outcome.faulted && outcome.code == kWineStubCode);
-    }
+// The fallback handler is the guard's only for its call: one left behind by an
+// earlier call would stand before handlers registered since, and take the
+// faults they are owed.
+LONG g_seenByLaterHandler = 0;
+
+TEST(FaultGuard, HandlersRegisteredAfterAGuardedCallStillSeeFaultsFirst) {
+    auto nothing = [] {};
+    EXPECT_FALSE(CallCatchingFaults(nothing).faulted);
+    void* const later = AddVectoredExceptionHandler(0, [](EXCEPTION_POINTERS*) -> LONG {
+        ++g_seenByLaterHandler;
+        return EXCEPTION_CONTINUE_SEARCH;
+    });
+    ASSERT_NE(later, nullptr);
+    const CallOutcome outcome = CallCatchingFaults(vtls_test_fault_unseen, nullptr);
+    RemoveVectoredExceptionHandler(later);
+    EXPECT_TRUE(outcome.faulted);
+    EXPECT_EQ(g_seenByLaterHandler, 1);
 }
+#endif
 
 }  // namespace
 }  // namespace vtls
