@@ -24,7 +24,6 @@ using vtls::HeapDelete;
 using vtls::HeapNew;
 
 LONG g_liveObjects = 0;
-LONG g_serverLocks = 0;
 
 using Bytes = std::vector<unsigned char>;
 
@@ -70,10 +69,7 @@ public:
     }
 
     // IPersistFolder: the folder takes the list over.
-    STDMETHODIMP GetClassID(CLSID* classId) override {
-        *classId = persists_ ? kRootClassId : kPlainClassId;
-        return S_OK;
-    }
+    STDMETHODIMP GetClassID(CLSID*) override { return E_NOTIMPL; }
     STDMETHODIMP Initialize(LPCITEMIDLIST list) override {
         init_ = list != nullptr ? Hex(ListBytes(list)) : L"null";
         CoTaskMemFree(const_cast<LPITEMIDLIST>(list));
@@ -150,10 +146,7 @@ public:
         folder->Release();
         return result;
     }
-    STDMETHODIMP LockServer(BOOL lock) override {
-        lock ? InterlockedIncrement(&g_serverLocks) : InterlockedDecrement(&g_serverLocks);
-        return S_OK;
-    }
+    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 
 private:
     const bool persists_;
@@ -170,8 +163,6 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID classId, REFIID riid, void*
     *object = nullptr;
     return CLASS_E_CLASSNOTAVAILABLE;
 }
-
-extern "C" HRESULT WINAPI DllCanUnloadNow() { return g_liveObjects == 0 && g_serverLocks == 0 ? S_OK : S_FALSE; }
 
 // Folders alive in this process: the tests check that every reference taken on
 // their behalf was given back.
