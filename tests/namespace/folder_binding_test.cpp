@@ -3,7 +3,7 @@
 // under a class id of the tests' own (without it).
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cstdint>
 #include <string>
 
 #include "VantrelSh.h"
@@ -34,7 +34,7 @@ protected:
     }
 
     // Binds list and returns what the test folder reports of itself:
-    // "init=<root list> path=<items below> bc=<bind context>".
+    // "init=<root list> path=<items below> bc=<bind context's address>".
     std::string Report(const Bytes& list, IBindCtx* context = nullptr) const {
         ComPtr<IShellFolder> folder;
         STRRET name{};
@@ -47,11 +47,7 @@ protected:
         CoTaskMemFree(name.pOleStr);
         return std::string(text.begin(), text.end());
     }
-    static std::string Pointer(const void* pointer) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%p", pointer);
-        return text;
-    }
+    static std::string Pointer(const void* pointer) { return std::to_string(reinterpret_cast<std::uintptr_t>(pointer)); }
 
     const std::wstring dll_ = ProgramFolder() + L"\\vtls_test_folder.dll";
     const ServerRegistration root_{kRootClassId, L"InprocServer32", dll_};

@@ -62,17 +62,12 @@ inline std::string Hex(const Bytes& bytes) {
 // A class served by a program of the test suite, for one scope.
 class ServerRegistration : public ClassKey {
 public:
-    ServerRegistration(const CLSID& id, const wchar_t* serverKey, const std::wstring& command) : ClassKey(id) {
-        LONG error = SetText(serverKey, nullptr, command);
-        if (error == ERROR_SUCCESS && std::wstring(serverKey) == L"InprocServer32") {
-            error = SetText(serverKey, L"ThreadingModel", L"Both");
-        }
-        ok_ = error == ERROR_SUCCESS && Visible(serverKey);
-    }
+    ServerRegistration(const CLSID& id, const wchar_t* serverKey, const std::wstring& command)
+        : ClassKey(id), ok_(SetText(serverKey, nullptr, command) == ERROR_SUCCESS && Visible(serverKey)) {}
     [[nodiscard]] bool ok() const { return ok_; }
 
 private:
-    bool ok_ = false;
+    bool ok_;
 };
 
 // COM on the test's thread for one scope.

@@ -20,14 +20,12 @@ TEST(DragDropDll, TheSystemsHelperAndLoopRunWithTheCallersSource) {
     EXPECT_EQ(SHGetDropTargetHelper(nullptr), E_POINTER);
     std::thread([] {
         ASSERT_EQ(OleInitialize(nullptr), S_OK);
-        IDropTargetHelper* ours = nullptr;
-        EXPECT_EQ(SHGetDropTargetHelper(&ours), S_OK);
-        if (ours != nullptr) {
+        {
             // The system's object also serves drag sources; the library's own does not.
+            ComPtr<IDropTargetHelper> ours;
+            EXPECT_EQ(SHGetDropTargetHelper(ours.put()), S_OK);
             ComPtr<IDragSourceHelper> source;
-            EXPECT_EQ(ours->QueryInterface(IID_IDragSourceHelper, reinterpret_cast<void**>(source.put())), S_OK);
-            source.reset();
-            EXPECT_EQ(ours->Release(), 0u) << "one reference for the caller";
+            EXPECT_TRUE(ours && SUCCEEDED(ours->QueryInterface(IID_IDragSourceHelper, reinterpret_cast<void**>(source.put()))));
         }
         const TestWindow window(100, 200);
         TestDataObject data;

@@ -1,7 +1,7 @@
 // vtls_test_folder.dll: a namespace extension for the tests, served in-process
 // for two class ids. Under the root class id its folders take IPersistFolder;
 // under the plain class id they lack it. A folder reports what it was given
-// through GetDisplayNameOf(null): "init=<hex|none|null> path=<hex> bc=<pointer>",
+// through GetDisplayNameOf(null): "init=<hex|none|null> path=<hex> bc=<address>",
 // the root list Initialize handed over (none: never called), the items bound
 // below the root, and the bind context of the bind that made it.
 //
@@ -10,7 +10,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -96,9 +96,8 @@ public:
 
     STDMETHODIMP GetDisplayNameOf(LPCITEMIDLIST list, SHGDNF, STRRET* name) override {
         if (list != nullptr && list->mkid.cb != 0) return E_INVALIDARG;
-        wchar_t context[32];
-        std::swprintf(context, 32, L"%p", static_cast<void*>(bindContext_));
-        const std::wstring text = L"init=" + init_ + L" path=" + Hex(path_) + L" bc=" + context;
+        const std::wstring text = L"init=" + init_ + L" path=" + Hex(path_) +
+                                  L" bc=" + std::to_wstring(reinterpret_cast<std::uintptr_t>(bindContext_));
         const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
         name->uType = STRRET_WSTR;
         name->pOleStr = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
