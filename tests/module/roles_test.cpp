@@ -128,7 +128,8 @@ TEST(LibraryLoad, WindowClassesGoWithTheLibraryNotWithItsThreads) {
     ASSERT_NE(library, nullptr);
     const auto start = reinterpret_cast<HRESULT(WINAPI*)()>(
         reinterpret_cast<void*>(GetProcAddress(library, "VtlsCliInitialize")));
-    const auto stop = reinterpret_cast<void(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(library, "VtlsTerminate")));
+    const auto stop =
+        reinterpret_cast<void(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(library, "VtlsTerminate")));
     ASSERT_TRUE(start != nullptr && stop != nullptr);
     EXPECT_EQ(start(), S_OK);
     stop();

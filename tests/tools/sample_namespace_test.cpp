@@ -79,7 +79,7 @@ TEST_F(SampleNamespaceTest, PathsThroughUnknownItemsAndUnknownRequestsAreRefused
     itemid::StoreU16(truncatedHost.data(), static_cast<std::uint16_t>(truncatedHost.size()));
     const std::vector<std::pair<const char*, Bytes>> cases = {
         {"unknown item below a host", test::List({hostBytes, test::EncodeReal(kSampleHost, u"NO-SUCH-HOST")})},
-        {"known item at the wrong level", test::List({Bytes(server_->ItemBytes(), server_->ItemBytes() + server_->ItemSize())})},
+        {"known item at the wrong level", PathOf({server_})},
         {"same name, other type", test::List({test::EncodeReal(kSampleBranch, u"PLANT-SCADA01")})},
         {"foreign item", test::List({Bytes{6, 0, 1, 2, 3, 4}})},
         {"item of size 1", Bytes{1, 0, 0, 0}},

@@ -25,7 +25,8 @@ TEST(DragDropDll, TheSystemsHelperAndLoopRunWithTheCallersSource) {
             ComPtr<IDropTargetHelper> ours;
             EXPECT_EQ(SHGetDropTargetHelper(ours.put()), S_OK);
             ComPtr<IDragSourceHelper> source;
-            EXPECT_TRUE(ours && SUCCEEDED(ours->QueryInterface(IID_IDragSourceHelper, reinterpret_cast<void**>(source.put()))));
+            EXPECT_TRUE(ours &&
+                        SUCCEEDED(ours->QueryInterface(IID_IDragSourceHelper, reinterpret_cast<void**>(source.put()))));
         }
         const TestWindow window(100, 200);
         TestDataObject data;
