@@ -3,7 +3,8 @@
 // under a class id of the tests' own (without it).
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <cstdint>
+#include <string>
 
 #include "VantrelSh.h"
 #include "base/com_ptr.h"
@@ -17,17 +18,8 @@ using vtls::ComPtr;
 
 class FolderBinding : public testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        const std::wstring dll = ProgramFolder() + L"\\vtls_test_folder.dll";
-        root_ = std::make_unique<ServerRegistration>(kRootClassId, L"InprocServer32", dll);
-        plain_ = std::make_unique<ServerRegistration>(kPlainClassId, L"InprocServer32", dll);
-    }
-    static void TearDownTestSuite() {
-        root_.reset();
-        plain_.reset();
-    }
     void SetUp() override {
-        ASSERT_TRUE(root_->ok() && plain_->ok()) << "registering the test folder failed";
+        ASSERT_TRUE(root_.ok() && plain_.ok()) << "registering the test folder failed";
         ASSERT_EQ(com_.result(), S_OK);
         GetDesktopFolderInstance(&desktop_);
     }
@@ -42,13 +34,11 @@ protected:
     }
 
     // Binds list and returns what the test folder reports of itself:
-    // "init=<root list> path=<items below> bc=<bind context>".
-    static std::string Report(const Bytes& list, IBindCtx* context = nullptr) {
+    // "init=<root list> path=<items below> bc=<bind context's address>".
+    std::string Report(const Bytes& list, IBindCtx* context = nullptr) const {
         ComPtr<IShellFolder> folder;
-        IShellFolder* desktop = nullptr;
-        GetDesktopFolderInstance(&desktop);
         STRRET name{};
-        if (desktop->BindToObject(Pidl(list), context, IID_IShellFolder, reinterpret_cast<void**>(folder.put())) !=
+        if (desktop_->BindToObject(Pidl(list), context, IID_IShellFolder, reinterpret_cast<void**>(folder.put())) !=
                 S_OK ||
             FAILED(folder->GetDisplayNameOf(nullptr, SHGDN_FORPARSING, &name)) || name.uType != STRRET_WSTR) {
             return "<no report>";
@@ -57,46 +47,31 @@ protected:
         CoTaskMemFree(name.pOleStr);
         return std::string(text.begin(), text.end());
     }
-    static std::string Pointer(const void* pointer) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%p", pointer);
-        return text;
-    }
-
-    static inline std::unique_ptr<ServerRegistration> root_, plain_;
+    const std::wstring dll_ = ProgramFolder() + L"\\vtls_test_folder.dll";
+    const ServerRegistration root_{kRootClassId, L"InprocServer32", dll_};
+    const ServerRegistration plain_{kPlainClassId, L"InprocServer32", dll_};
     ComApartment com_;
     IShellFolder* desktop_ = nullptr;
 };
 
 const std::string kRootInit = "init=" + Hex(Bytes(kNamespaceRootList.begin(), kNamespaceRootList.end() - 2));
 
+// The special folder location is the namespace root's list; without
+// IPersistFolder the folder is bound uninitialised.
 TEST_F(FolderBinding, TheExtensionIsInitialisedWithTheRootItemAndBindsTheRest) {
-    EXPECT_EQ(Report(kNamespaceRootList), kRootInit + " path= bc=" + Pointer(nullptr));
+    LPITEMIDLIST root = nullptr;
+    ASSERT_EQ(VtlsGetSpecialFolderLocation(VTLS_FOLDER_ROOT, &root), S_OK);
+    EXPECT_EQ(Report(ListBytes(root)), kRootInit + " path= bc=0");
+    VtlsSHFree(root);
     const Bytes below = List({RawItem({0xA1, 0xA2}), RawItem({0xB1, 0xB2, 0xB3, 0xB4})});
     Bytes list = List({RootItem(kRootClassId)});
     list.insert(list.end() - 2, below.begin(), below.end() - 2);
     ComPtr<IBindCtx> context;
     ASSERT_EQ(CreateBindCtx(0, context.put()), S_OK);
     EXPECT_EQ(Report(list, context.get()),
-              kRootInit + " path=" + Hex(Bytes(below.begin(), below.end() - 2)) + " bc=" + Pointer(context.get()));
-    // Without IPersistFolder the folder is bound uninitialised.
-    EXPECT_EQ(Report(List({RootItem(kPlainClassId), RawItem({7})})), "init=none path=030007 bc=" + Pointer(nullptr));
-
-    // The extension's own answer to QueryInterface, for any interface it has.
-    ComPtr<IPersistFolder> persist;
-    ASSERT_EQ(desktop_->BindToObject(Pidl(kNamespaceRootList), nullptr, IID_IPersistFolder,
-                                     reinterpret_cast<void**>(persist.put())),
-              S_OK);
-    CLSID classId{};
-    EXPECT_EQ(persist->GetClassID(&classId), S_OK);
-    EXPECT_TRUE(IsEqualCLSID(classId, kRootClassId));
-}
-
-TEST_F(FolderBinding, TheSpecialFolderLocationBindsToTheNamespaceRoot) {
-    LPITEMIDLIST root = nullptr;
-    ASSERT_EQ(VtlsGetSpecialFolderLocation(VTLS_FOLDER_ROOT, &root), S_OK);
-    EXPECT_EQ(Report(Copy(root)).rfind(kRootInit, 0), 0u);
-    VtlsSHFree(root);
+              kRootInit + " path=" + Hex(Bytes(below.begin(), below.end() - 2)) + " bc=" +
+                  std::to_string(reinterpret_cast<std::uintptr_t>(context.get())));
+    EXPECT_EQ(Report(List({RootItem(kPlainClassId), RawItem({7})})), "init=none path=030007 bc=0");
 }
 
 TEST_F(FolderBinding, FailuresComeBackUnchangedAndListsWithoutARootItemAreRefused) {

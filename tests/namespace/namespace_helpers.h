@@ -50,14 +50,6 @@ inline Bytes SizedItem(std::uint8_t cb) {
 
 inline LPCITEMIDLIST Pidl(const Bytes& list) { return reinterpret_cast<LPCITEMIDLIST>(list.data()); }
 
-// A list's bytes with its terminator.
-inline Bytes Copy(LPCITEMIDLIST list) {
-    const auto* at = reinterpret_cast<const std::uint8_t*>(list);
-    std::size_t size = 0;
-    while (at[size] != 0 || at[size + 1] != 0) size += at[size] | (at[size + 1] << 8);
-    return Bytes(at, at + size + 2);
-}
-
 inline std::string Hex(const Bytes& bytes) {
     std::string text;
     for (const std::uint8_t byte : bytes) {
@@ -67,52 +59,15 @@ inline std::string Hex(const Bytes& bytes) {
     return text;
 }
 
-// What the task allocator says it handed out for a block.
-inline SIZE_T AllocatedSize(const void* memory) {
-    IMalloc* allocator = nullptr;
-    if (FAILED(CoGetMalloc(1, &allocator))) return 0;
-    const SIZE_T size = allocator->GetSize(const_cast<void*>(memory));
-    allocator->Release();
-    return size;
-}
-
 // A class served by a program of the test suite, for one scope.
 class ServerRegistration : public ClassKey {
 public:
-    ServerRegistration(const CLSID& id, const wchar_t* serverKey, const std::wstring& command) : ClassKey(id) {
-        LONG error = SetText(serverKey, nullptr, command);
-        if (error == ERROR_SUCCESS && std::wstring(serverKey) == L"InprocServer32") {
-            error = SetText(serverKey, L"ThreadingModel", L"Both");
-        }
-        ok_ = error == ERROR_SUCCESS && Visible(serverKey);
-    }
+    ServerRegistration(const CLSID& id, const wchar_t* serverKey, const std::wstring& command)
+        : ClassKey(id), ok_(SetText(serverKey, nullptr, command) == ERROR_SUCCESS && Visible(serverKey)) {}
     [[nodiscard]] bool ok() const { return ok_; }
 
 private:
-    bool ok_ = false;
-};
-
-// A proxy/stub DLL registered by its own DllRegisterServer and unregistered by
-// its DllUnregisterServer.
-class ProxyStubRegistration {
-public:
-    explicit ProxyStubRegistration(const wchar_t* dll)
-        : module_(LoadLibraryW((ProgramFolder() + L"\\" + dll).c_str())), result_(Call("DllRegisterServer")) {}
-    ~ProxyStubRegistration() {
-        if (SUCCEEDED(result_)) Call("DllUnregisterServer");
-    }
-    ProxyStubRegistration(const ProxyStubRegistration&) = delete;
-    ProxyStubRegistration& operator=(const ProxyStubRegistration&) = delete;
-    [[nodiscard]] HRESULT result() const { return result_; }
-
-private:
-    HRESULT Call(const char* name) const {
-        const auto entry = reinterpret_cast<HRESULT(WINAPI*)()>(
-            reinterpret_cast<void*>(module_ ? GetProcAddress(module_.get(), name) : nullptr));
-        return entry != nullptr ? entry() : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
-    }
-    UniqueModule module_;
-    HRESULT result_;
+    bool ok_;
 };
 
 // COM on the test's thread for one scope.

@@ -1,15 +1,10 @@
 // COM objects and windows that drag tests hand to the library: a drop source
 // that ends the drag as told and counts how often it was asked, an empty data
-// object, popup windows at known places, and threads in a chosen apartment.
+// object, and popup windows at known places.
 #pragma once
 
 #include <windows.h>
 #include <ole2.h>
-
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <thread>
 
 namespace vtls::test {
 
@@ -73,21 +68,5 @@ public:
 private:
     HWND window_;
 };
-
-enum class Apartment { kNone, kSingleThreaded, kMultithreaded };
-
-// Runs body on a new thread in the apartment (single-threaded with OLE, as a
-// drag needs), and waits for it.
-inline void RunInApartment(Apartment apartment, const std::function<void()>& body) {
-    std::thread([&] {
-        const HRESULT entered = apartment == Apartment::kSingleThreaded ? OleInitialize(nullptr)
-                                : apartment == Apartment::kMultithreaded ? CoInitializeEx(nullptr, COINIT_MULTITHREADED)
-                                                                         : S_OK;
-        ASSERT_TRUE(SUCCEEDED(entered)) << "entering the apartment failed";
-        body();
-        if (apartment == Apartment::kSingleThreaded) OleUninitialize();
-        if (apartment == Apartment::kMultithreaded) CoUninitialize();
-    }).join();
-}
 
 }  // namespace vtls::test

@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -34,12 +35,9 @@ std::string Describe(const ITEMIDLIST* list) {
 }
 
 HRESULT StreamAnswer(const std::string& text, REFIID riid, void** object) {
-    IStream* stream = nullptr;
-    HRESULT result = CreateStreamOnHGlobal(nullptr, TRUE, &stream);
-    if (FAILED(result)) return result;
-    result = stream->Write(text.data(), static_cast<ULONG>(text.size()), nullptr);
-    if (SUCCEEDED(result)) result = stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
-    if (SUCCEEDED(result)) result = stream->QueryInterface(riid, object);
+    IStream* stream = SHCreateMemStream(reinterpret_cast<const BYTE*>(text.data()), static_cast<UINT>(text.size()));
+    if (stream == nullptr) return E_OUTOFMEMORY;
+    const HRESULT result = stream->QueryInterface(riid, object);
     stream->Release();
     return result;
 }

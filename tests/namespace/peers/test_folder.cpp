@@ -1,7 +1,7 @@
 // vtls_test_folder.dll: a namespace extension for the tests, served in-process
 // for two class ids. Under the root class id its folders take IPersistFolder;
 // under the plain class id they lack it. A folder reports what it was given
-// through GetDisplayNameOf(null): "init=<hex|none|null> path=<hex> bc=<pointer>",
+// through GetDisplayNameOf(null): "init=<hex|none|null> path=<hex> bc=<address>",
 // the root list Initialize handed over (none: never called), the items bound
 // below the root, and the bind context of the bind that made it.
 //
@@ -10,7 +10,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -24,7 +24,6 @@ using vtls::HeapDelete;
 using vtls::HeapNew;
 
 LONG g_liveObjects = 0;
-LONG g_serverLocks = 0;
 
 using Bytes = std::vector<unsigned char>;
 
@@ -70,10 +69,7 @@ public:
     }
 
     // IPersistFolder: the folder takes the list over.
-    STDMETHODIMP GetClassID(CLSID* classId) override {
-        *classId = persists_ ? kRootClassId : kPlainClassId;
-        return S_OK;
-    }
+    STDMETHODIMP GetClassID(CLSID*) override { return E_NOTIMPL; }
     STDMETHODIMP Initialize(LPCITEMIDLIST list) override {
         init_ = list != nullptr ? Hex(ListBytes(list)) : L"null";
         CoTaskMemFree(const_cast<LPITEMIDLIST>(list));
@@ -100,9 +96,8 @@ public:
 
     STDMETHODIMP GetDisplayNameOf(LPCITEMIDLIST list, SHGDNF, STRRET* name) override {
         if (list != nullptr && list->mkid.cb != 0) return E_INVALIDARG;
-        wchar_t context[32];
-        std::swprintf(context, 32, L"%p", static_cast<void*>(bindContext_));
-        const std::wstring text = L"init=" + init_ + L" path=" + Hex(path_) + L" bc=" + context;
+        const std::wstring text = L"init=" + init_ + L" path=" + Hex(path_) +
+                                  L" bc=" + std::to_wstring(reinterpret_cast<std::uintptr_t>(bindContext_));
         const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
         name->uType = STRRET_WSTR;
         name->pOleStr = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
@@ -150,10 +145,7 @@ public:
         folder->Release();
         return result;
     }
-    STDMETHODIMP LockServer(BOOL lock) override {
-        lock ? InterlockedIncrement(&g_serverLocks) : InterlockedDecrement(&g_serverLocks);
-        return S_OK;
-    }
+    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 
 private:
     const bool persists_;
@@ -170,8 +162,6 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID classId, REFIID riid, void*
     *object = nullptr;
     return CLASS_E_CLASSNOTAVAILABLE;
 }
-
-extern "C" HRESULT WINAPI DllCanUnloadNow() { return g_liveObjects == 0 && g_serverLocks == 0 ? S_OK : S_FALSE; }
 
 // Folders alive in this process: the tests check that every reference taken on
 // their behalf was given back.
