@@ -44,7 +44,8 @@ FOLDER_ORDER = ["base", "platform", "itemid", "registry", "channel", "notify", "
 # tests drive the registry, icon, channel and notify code end to end. The library's
 # attach code (module/) sets up the icon metrics each process reads at load time.
 EXTRA_TESTS = {
-    "base": {"files": ["module/roles_test.cpp", "notify/change_notification_test.cpp"], "ctest": []},
+    "base": {"files": ["module/roles_test.cpp", "notify/change_notification_test.cpp",
+                       "notify/peer_faults_test.cpp"], "ctest": []},
     "platform": {"files": [], "ctest": ["vtls_info"]},
     "itemid": {"files": [], "ctest": ["vtls_pidl", "vtls_pidl_refuses_unterminated"]},
     "registry": {"files": [], "ctest": ["vtls_reg"]},

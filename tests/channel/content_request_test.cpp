@@ -58,6 +58,11 @@ protected:
     void TearDown() override { DestroyWindow(reply); }
 
     LRESULT Send(const Bytes& data, std::size_t size, ULONG_PTR kind = VTLS_COPYDATA_CONTENT) const {
+        // The server's bounded reply gives up at once on a thread that has not
+        // looked at its queue for 5 s (SMTO_ABORTIFHUNG); this one has only been
+        // running tests.
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
         COPYDATASTRUCT request{kind, static_cast<DWORD>(size), const_cast<std::uint8_t*>(data.data())};
         return SendMessageW(FindWindowW(VTLS_SRVCHANNEL_CLASS, VTLS_SERVER_WINDOW_NAME), WM_COPYDATA,
                             reinterpret_cast<WPARAM>(reply), reinterpret_cast<LPARAM>(&request));

@@ -35,7 +35,8 @@ TEST(ShellVersion, ReportsTheLoadedShellsOwnVersionAndSkipsMissingOutPointers) {
 }
 
 // In a fresh process, once with the shell already loaded and once without: the
-// flags are those of the version reported at load time.
+// flags are those of the version reported at load time, and loading started no
+// thread and made no window.
 TEST(ShellVersion, FlagsFollowTheShellFoundAtLoad) {
     for (const wchar_t* arguments : {L"load-report --preload-shell", L"load-report"}) {
         const auto child = vtls::test::RunChild(L"vtls_probe.exe", arguments);
@@ -48,6 +49,8 @@ TEST(ShellVersion, FlagsFollowTheShellFoundAtLoad) {
         std::ostringstream expected;
         expected << flags.isNT << ' ' << flags.isIntegratedIE << ' ' << flags.isWin2000;
         EXPECT_EQ(report.at("flags"), expected.str()) << child->output;
+        EXPECT_EQ(report.at("threads-added"), "0") << child->output;
+        EXPECT_EQ(report.at("windows-added"), "0") << child->output;
         // No shell in the process: shell 4.0 on the NT platform the system reports.
         const ShellVersion withoutShell{2, 4, 0};
         EXPECT_EQ(version, report.at("shell32-at-load") == "1" ? ShellSelfReport() : withoutShell);

@@ -4,7 +4,6 @@
 // beside them get a ready and a go event: ready once set up, go to start (or,
 // for a role holder, to leave the role and report).
 #include <windows.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -392,13 +391,6 @@ int Post(const Args& args) {
     return 0;
 }
 
-SIZE_T PagefileUsage(bool peak) {
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof(counters);
-    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters))) return 0;
-    return peak ? counters.PeakPagefileUsage : counters.PagefileUsage;
-}
-
 // storm <poster> <count>: queues every change, then flushes them all at once (far
 // more than one message carries); reports the bytes queued and the peak growth.
 int Storm(const Args& args) {
@@ -412,7 +404,7 @@ int Storm(const Args& args) {
         queued += vtls::notify::kRecordHeaderSize + lists.back().size() + extras.back().size();
     }
     if (!args.Go()) return 3;
-    const SIZE_T baseline = PagefileUsage(false);
+    const std::size_t baseline = vtls::test::MeasureProcess().pagefileBytes;
     for (std::uint32_t i = 0; i < count; ++i) {
         g.SHChangeNotify2(vtls::test::PosterEvent(poster), 0, AsList(lists[i]), nullptr,
                           extras[i].empty() ? nullptr : extras[i].data(), static_cast<UINT>(extras[i].size()));
@@ -422,7 +414,7 @@ int Storm(const Args& args) {
     std::printf("flush-ms %lu\nposted %lu\nqueued-bytes %zu\n", GetTickCount() - start,
                 static_cast<unsigned long>(count), queued);
     std::printf("peak-pagefile-growth %lld\n",
-                static_cast<long long>(PagefileUsage(true)) - static_cast<long long>(baseline));
+                static_cast<long long>(vtls::test::MeasureProcess().peakPagefileBytes) - static_cast<long long>(baseline));
     return 0;
 }
 
@@ -540,6 +532,8 @@ int Hostile(const Args& args) {
             std::uint8_t request[10] = {};
             std::memcpy(request, &value, 4);
             g_reply.clear();
+            MSG pending;  // a queue looked at lately: the server's reply skips threads that look hung
+            PeekMessageW(&pending, nullptr, 0, 0, PM_NOREMOVE);
             send(VTLS_COPYDATA_CONTENT, request, sizeof(request), true);
             const vtls::UniqueGlobal expected(EchoAnswer(nullptr, value));
             matching += expected && g_reply == GlobalBytes(expected.get()) ? 1 : 0;

@@ -89,16 +89,14 @@ std::size_t CountTopLevelWindows() {
     return count;
 }
 
-std::size_t PagefileUsage() {
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof(counters);
-    return GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters)) ? counters.PagefileUsage : 0;
-}
-
 }  // namespace
 
 ProcessResources MeasureProcess() {
-    return ProcessResources{CountHandles(), PagefileUsage(), CountThreads(), CountTopLevelWindows()};
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof(memory);
+    GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof(memory));
+    return ProcessResources{CountHandles(), memory.PagefileUsage, memory.PeakPagefileUsage, CountThreads(),
+                            CountTopLevelWindows()};
 }
 
 }  // namespace vtls::test

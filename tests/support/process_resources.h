@@ -8,7 +8,8 @@ namespace vtls::test {
 
 struct ProcessResources {
     std::size_t handles;        // entries of this process in the system handle table
-    std::size_t pagefileBytes;  // committed private memory (PagefileUsage)
+    std::size_t pagefileBytes;      // committed private memory (PagefileUsage)
+    std::size_t peakPagefileBytes;  // its highest so far (PeakPagefileUsage)
     std::size_t threads;
     std::size_t topLevelWindows;
 };
