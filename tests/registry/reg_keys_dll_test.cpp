@@ -88,12 +88,6 @@ Tree Snapshot(HKEY parent, const std::wstring& path) {
     return tree;
 }
 
-std::wstring ComputerName() {
-    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD chars = MAX_COMPUTERNAME_LENGTH + 1;
-    return GetComputerNameW(name, &chars) ? std::wstring(name, chars) : std::wstring();
-}
-
 class RegKeys : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_NE(scratch_.get(), nullptr); }
@@ -117,10 +111,14 @@ TEST_F(RegKeys, ConnectOpenCreateAndCloseReportTheRegistrysResults) {
     key = kUntouched;
     EXPECT_EQ(VtlsRegCreateKey(root(), L"Tagged\\Inner", &key, KEY_ALL_ACCESS, &kTagB), kExists);
     EXPECT_EQ(key, nullptr);
+    EXPECT_EQ(KeyClass(L"Tagged\\Inner"), L"{01234567-89AB-CDEF-0123-456789ABCDEF}") << "created once only";
     EXPECT_EQ(VtlsRegOpenKey(root(), L"Missing\\Deeper", &key, KEY_READ), kNotFound);
     // The class root of a named machine is its HKLM\Software\Classes.
     HKEY classes = nullptr;
-    ASSERT_EQ(VtlsRegConnectRegistry(ComputerName().c_str(), HKEY_CLASSES_ROOT, &classes), S_OK);
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD chars = MAX_COMPUTERNAME_LENGTH + 1;
+    ASSERT_TRUE(GetComputerNameW(computer, &chars));
+    ASSERT_EQ(VtlsRegConnectRegistry(computer, HKEY_CLASSES_ROOT, &classes), S_OK);
     const ScratchKey marker(HKEY_LOCAL_MACHINE, L"Software\\Classes\\VantrelShTestMarker");
     EXPECT_TRUE(KeyExists(classes, L"VantrelShTestMarker"));
     EXPECT_EQ(VtlsRegCloseKey(classes), S_OK);
@@ -145,11 +143,8 @@ TEST_F(RegKeys, EnumListsNamesWithTheirGuidTags) {
 TEST_F(RegKeys, ValuesAreSetQueriedAndDeleted) {
     const std::vector<BYTE> hello = TextBytes(L"Hello");
     ASSERT_EQ(VtlsRegSetValue(root(), L"Text", REG_SZ, hello.data(), static_cast<DWORD>(hello.size())), S_OK);
-    DWORD size = 0;
-    EXPECT_EQ(VtlsRegQueryValue(root(), L"Text", REG_SZ, nullptr, &size), S_OK);
-    EXPECT_EQ(size, hello.size());
     std::vector<BYTE> buffer(64, 0xEE);
-    size = 4;
+    DWORD size = 4;
     EXPECT_EQ(VtlsRegQueryValue(root(), L"Text", REG_SZ, buffer.data(), &size), S_FALSE);
     EXPECT_EQ(size, hello.size());
     size = static_cast<DWORD>(buffer.size());
@@ -187,18 +182,13 @@ TEST_F(RegKeys, CopyReproducesTheTreeOrLeavesNothing) {
     EXPECT_TRUE(Snapshot(root(), L"Dst") == before);
     EXPECT_TRUE(Snapshot(root(), L"Src") == before);
     EXPECT_EQ(KeyClass(L"Dst"), L"{FEDCBA98-7654-3210-FEDC-BA9876543210}");
-    const BYTE mark[1] = {7};
-    EXPECT_EQ(VtlsRegSetValue(copy, L"Mark", REG_BINARY, mark, 1), S_OK);
     EXPECT_EQ(VtlsRegCloseKey(copy), S_OK);
-    EXPECT_EQ(Snapshot(root(), L"Dst").values.count(L"Mark"), 1u);
-    // Onto an existing name nothing changes; a missing source is not found.
+    // Onto an existing name nothing changes.
     const Tree destination = Snapshot(root(), L"Dst");
     copy = kUntouched;
     EXPECT_EQ(VtlsRegCopyKey(root(), L"Src", L"Dst", &copy), kExists);
     EXPECT_EQ(copy, nullptr);
     EXPECT_TRUE(Snapshot(root(), L"Dst") == destination);
-    EXPECT_EQ(VtlsRegCopyKey(root(), L"Nothing", L"Other", &copy), kNotFound);
-    EXPECT_FALSE(KeyExists(root(), L"Other"));
     // Zz sorts after One and Two, so both are copied before the failure.
     Put(Sub(Sub(src.get(), L"Zz").get(), L"Inner").get(), L"Huge", REG_BINARY, Pattern(4097));
     copy = kUntouched;

@@ -1,8 +1,8 @@
 // vtls_item_server.exe: the local server of the item object class for the
 // tests, started by COM in a process of its own. Its class object is an
 // IItemObjectFactory (marshalled by the widl proxy/stub); CreateItemObject
-// answers a stream reading "pid=<server process id> list=<hex|null>", the list
-// as it arrived, under the interface asked for. A list whose first item is 6
+// answers a stream reading "pid=<server process id> list=<hex|null>", the items
+// as they arrived, under the interface asked for. A list whose first item is 6
 // bytes long is answered with the 32-bit result stored in that item instead.
 //
 // The server quits when the tests signal the named event, or after two minutes.
@@ -11,36 +11,13 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "item_object_factory.h"
-#include "item_server_names.h"
+#include "peer_ids.h"
 
 namespace {
-
-std::string Describe(const ITEMIDLIST* list) {
-    std::string text = "pid=" + std::to_string(GetCurrentProcessId()) + " list=";
-    if (list == nullptr) return text + "null";
-    const auto* at = reinterpret_cast<const unsigned char*>(list);
-    std::size_t size = 0;
-    while (at[size] != 0 || at[size + 1] != 0) size += at[size] | (at[size + 1] << 8);
-    for (std::size_t i = 0; i < size + 2; ++i) {
-        char digits[3];
-        std::snprintf(digits, sizeof digits, "%02x", at[i]);
-        text += digits;
-    }
-    return text;
-}
-
-HRESULT StreamAnswer(const std::string& text, REFIID riid, void** object) {
-    IStream* stream = SHCreateMemStream(reinterpret_cast<const BYTE*>(text.data()), static_cast<UINT>(text.size()));
-    if (stream == nullptr) return E_OUTOFMEMORY;
-    const HRESULT result = stream->QueryInterface(riid, object);
-    stream->Release();
-    return result;
-}
 
 // The class object: static, registered with COM for the life of the process.
 class ItemFactory final : public IItemObjectFactory {
@@ -64,7 +41,12 @@ public:
             std::memcpy(&answer, list->mkid.abID, sizeof answer);
             return answer;
         }
-        return StreamAnswer(Describe(list), riid, object);
+        const std::string text = "pid=" + std::to_string(GetCurrentProcessId()) + " list=" + HexItems(list);
+        IStream* stream = SHCreateMemStream(reinterpret_cast<const BYTE*>(text.data()), static_cast<UINT>(text.size()));
+        if (stream == nullptr) return E_OUTOFMEMORY;
+        const HRESULT result = stream->QueryInterface(riid, object);
+        stream->Release();
+        return result;
     }
 };
 

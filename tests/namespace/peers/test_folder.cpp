@@ -1,6 +1,5 @@
 // vtls_test_folder.dll: a namespace extension for the tests, served in-process
-// for two class ids. Under the root class id its folders take IPersistFolder;
-// under the plain class id they lack it. A folder reports what it was given
+// under the namespace root's class id. A folder reports what it was given
 // through GetDisplayNameOf(null): "init=<hex|none|null> path=<hex> bc=<address>",
 // the root list Initialize handed over (none: never called), the items bound
 // below the root, and the bind context of the bind that made it.
@@ -13,10 +12,9 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "base/heap_object.h"
-#include "test_folder_ids.h"
+#include "peer_ids.h"
 
 namespace {
 
@@ -25,28 +23,10 @@ using vtls::HeapNew;
 
 LONG g_liveObjects = 0;
 
-using Bytes = std::vector<unsigned char>;
-
-Bytes ListBytes(LPCITEMIDLIST list) {
-    const auto* at = reinterpret_cast<const unsigned char*>(list);
-    std::size_t size = 0;
-    while (at[size] != 0 || at[size + 1] != 0) size += at[size] | (at[size + 1] << 8);
-    return Bytes(at, at + size);
-}
-
-std::wstring Hex(const Bytes& bytes) {
-    std::wstring text;
-    for (const unsigned char byte : bytes) {
-        text += L"0123456789abcdef"[byte >> 4];
-        text += L"0123456789abcdef"[byte & 15];
-    }
-    return text;
-}
-
 class TestFolder final : public IShellFolder, public IPersistFolder {
 public:
-    TestFolder(bool persists, std::wstring init, Bytes path, IBindCtx* bindContext)
-        : persists_(persists), init_(std::move(init)), path_(std::move(path)), bindContext_(bindContext) {
+    TestFolder(std::string init, std::string path, IBindCtx* bindContext)
+        : init_(std::move(init)), path_(std::move(path)), bindContext_(bindContext) {
         InterlockedIncrement(&g_liveObjects);
     }
     ~TestFolder() { InterlockedDecrement(&g_liveObjects); }
@@ -55,7 +35,7 @@ public:
         *object = nullptr;
         if (riid == IID_IUnknown || riid == IID_IShellFolder) {
             *object = static_cast<IShellFolder*>(this);
-        } else if (persists_ && (riid == IID_IPersistFolder || riid == IID_IPersist)) {
+        } else if (riid == IID_IPersistFolder || riid == IID_IPersist) {
             *object = static_cast<IPersistFolder*>(this);
         }
         if (*object != nullptr) AddRef();
@@ -71,7 +51,7 @@ public:
     // IPersistFolder: the folder takes the list over.
     STDMETHODIMP GetClassID(CLSID*) override { return E_NOTIMPL; }
     STDMETHODIMP Initialize(LPCITEMIDLIST list) override {
-        init_ = list != nullptr ? Hex(ListBytes(list)) : L"null";
+        init_ = HexItems(list);
         CoTaskMemFree(const_cast<LPITEMIDLIST>(list));
         return S_OK;
     }
@@ -79,15 +59,12 @@ public:
     STDMETHODIMP BindToObject(LPCITEMIDLIST list, IBindCtx* bindContext, REFIID riid, void** object) override {
         *object = nullptr;
         if (list == nullptr || list->mkid.cb == 0) return E_INVALIDARG;
-        const Bytes below = ListBytes(list);
         if (list->mkid.cb == 6) {
             HRESULT answer;
             std::memcpy(&answer, list->mkid.abID, sizeof answer);
             return answer;
         }
-        Bytes path = path_;
-        path.insert(path.end(), below.begin(), below.end());
-        TestFolder* child = HeapNew<TestFolder>(persists_, init_, std::move(path), bindContext);
+        TestFolder* child = HeapNew<TestFolder>(init_, path_ + HexItems(list), bindContext);
         if (child == nullptr) return E_OUTOFMEMORY;
         const HRESULT result = child->QueryInterface(riid, object);
         child->Release();
@@ -96,8 +73,9 @@ public:
 
     STDMETHODIMP GetDisplayNameOf(LPCITEMIDLIST list, SHGDNF, STRRET* name) override {
         if (list != nullptr && list->mkid.cb != 0) return E_INVALIDARG;
-        const std::wstring text = L"init=" + init_ + L" path=" + Hex(path_) +
-                                  L" bc=" + std::to_wstring(reinterpret_cast<std::uintptr_t>(bindContext_));
+        const std::string report = "init=" + init_ + " path=" + path_ +
+                                   " bc=" + std::to_string(reinterpret_cast<std::uintptr_t>(bindContext_));
+        const std::wstring text(report.begin(), report.end());
         const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
         name->uType = STRRET_WSTR;
         name->pOleStr = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
@@ -118,17 +96,14 @@ public:
 
 private:
     LONG references_ = 1;
-    const bool persists_;
-    std::wstring init_;
-    const Bytes path_;
+    std::string init_;
+    const std::string path_;
     IBindCtx* const bindContext_;  // compared, never called
 };
 
-// One static class object per class id; it lives as long as the module.
+// A static class object; it lives as long as the module.
 class FolderFactory final : public IClassFactory {
 public:
-    explicit constexpr FolderFactory(bool persists) : persists_(persists) {}
-
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
         *object = riid == IID_IUnknown || riid == IID_IClassFactory ? static_cast<IClassFactory*>(this) : nullptr;
         return *object != nullptr ? S_OK : E_NOINTERFACE;
@@ -139,26 +114,21 @@ public:
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
         *object = nullptr;
         if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-        TestFolder* folder = HeapNew<TestFolder>(persists_, std::wstring(L"none"), Bytes{}, nullptr);
+        TestFolder* folder = HeapNew<TestFolder>(std::string("none"), std::string(), nullptr);
         if (folder == nullptr) return E_OUTOFMEMORY;
         const HRESULT result = folder->QueryInterface(riid, object);
         folder->Release();
         return result;
     }
     STDMETHODIMP LockServer(BOOL) override { return S_OK; }
-
-private:
-    const bool persists_;
 };
 
-FolderFactory g_rootFactory(true);
-FolderFactory g_plainFactory(false);
+FolderFactory g_factory;
 
 }  // namespace
 
 extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID classId, REFIID riid, void** object) {
-    if (classId == kRootClassId) return g_rootFactory.QueryInterface(riid, object);
-    if (classId == kPlainClassId) return g_plainFactory.QueryInterface(riid, object);
+    if (classId == kRootClassId) return g_factory.QueryInterface(riid, object);
     *object = nullptr;
     return CLASS_E_CLASSNOTAVAILABLE;
 }
