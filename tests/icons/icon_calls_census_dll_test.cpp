@@ -9,8 +9,6 @@
 
 #include "VantrelSh.h"
 #include "icons/icon_inspection.h"
-#include "icons/metafile_picture.h"
-#include "icons/under_wine.h"
 #include "support/process_resources.h"
 #include "support/registry_scratch.h"
 
@@ -28,21 +26,15 @@ T ReadAt(const std::uint8_t* at) {
 // Wine's GetGuiResources answers 0 (a stub in 8.0), but Wine keeps one GDI
 // handle table per process, published like Windows' shared one through the PEB
 // (GdiSharedHandleTable: 0xF8 on x86_64, 0x94 on i686; 65536 entries of 24
-// bytes, the type at byte 14). Wine 10 in WoW64 mode publishes it only in the
-// 64-bit PEB, which a 32-bit process reaches through its 64-bit TEB (the 32-bit
-// TEB's WowTebOffset at 0xFDC; the 64-bit TEB keeps the PEB at 0x60), below 4 GiB.
+// bytes, the type at byte 14; the TEB keeps the PEB at 0x60 on x86_64, 0x30 on
+// i686). Wine 10 in WoW64 mode publishes it only in the 64-bit PEB, which a
+// 32-bit process reaches through its 64-bit TEB (the 32-bit TEB's WowTebOffset
+// at 0xFDC), below 4 GiB.
 std::optional<std::size_t> CountWineGdiTable() {
-    using Query = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    const auto process = reinterpret_cast<Query>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryInformationProcess")));
-    ULONG_PTR basic[8] = {};
-    if (process(GetCurrentProcess(), 0, basic, 6 * sizeof(ULONG_PTR), nullptr) < 0) return std::nullopt;
-    const auto* peb = reinterpret_cast<const std::uint8_t*>(basic[1]);
+    const auto* teb = reinterpret_cast<const std::uint8_t*>(NtCurrentTeb());
+    const auto* peb = ReadAt<const std::uint8_t*>(teb + (sizeof(void*) == 8 ? 0x60 : 0x30));
     auto table = ReadAt<const std::uint8_t*>(peb + (sizeof(void*) == 8 ? 0xF8 : 0x94));
     if (table == nullptr && sizeof(void*) == 4) {
-        const auto thread = reinterpret_cast<Query>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryInformationThread")));
-        if (thread(GetCurrentThread(), 0, basic, 7 * sizeof(ULONG_PTR), nullptr) < 0 || basic[1] == 0) return std::nullopt;
-        const auto* teb = reinterpret_cast<const std::uint8_t*>(basic[1]);
         const auto wowTebOffset = ReadAt<LONG>(teb + 0xFDC);
         const auto peb64 = wowTebOffset != 0 ? ReadAt<std::uint64_t>(teb + wowTebOffset + 0x60) : 0;
         if (peb64 == 0 || peb64 >= (std::uint64_t{1} << 32)) return std::nullopt;
@@ -101,8 +93,10 @@ TEST(IconCallsCensus, ExtractIcon) {
     const std::wstring path = IconFixturePath();
     ExpectNothingStays([&](int i) {
         HICON large = nullptr, small = nullptr;
-        // Every group, the string-named one too, and now and then an index that names none.
-        const bool made = SHExtractIcon(path.c_str(), i % 3, &large, &small) == S_OK;
+        // Every group, the string-named one too, with either icon or both left
+        // out now and then, and now and then an index that names none.
+        const HRESULT result = SHExtractIcon(path.c_str(), i % 3, i & 1 ? &large : nullptr, i & 2 ? &small : nullptr);
+        const bool made = result == S_OK && (large != nullptr) == ((i & 1) != 0) && (small != nullptr) == ((i & 2) != 0);
         DestroyIcon(large);
         DestroyIcon(small);
         return made && (i % 10 != 0 || SHExtractIcon(path.c_str(), 3 + i % 5, &large, &small) == E_FAIL);
@@ -110,12 +104,9 @@ TEST(IconCallsCensus, ExtractIcon) {
 }
 
 TEST(IconCallsCensus, MetafilePictExtractIcon) {
-    const SourceBitmap mask(64, 64, true, [](int x, int) { return x < 8 ? 1u : 0u; });
-    const SourceBitmap colour(64, 64, false, [](int x, int y) { return static_cast<std::uint32_t>(x * 256 + y); });
-    PictureRecorder both, one, none;
-    const OwnedPicture picture(both.Draw(mask, SRCAND).Draw(colour, SRCINVERT).Finish());
-    const OwnedPicture maskOnly(one.Draw(mask, SRCAND).Finish());
-    const OwnedPicture noBitmap(none.DrawOther().Finish());
+    const auto mask = MonoBitmap(64, 64, 0x80), colour = ColourBitmap(64, 64);
+    const OwnedPicture picture = Picture({{mask.get(), SRCAND}, {colour.get(), SRCINVERT}});
+    const OwnedPicture maskOnly = Picture({{mask.get(), SRCAND}}), noBitmap = Picture({}, true);
     ExpectNothingStays([&](int) {
         const HICON icon = SHMetafilePictExtractIcon(picture.get());
         DestroyIcon(icon);

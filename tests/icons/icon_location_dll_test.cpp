@@ -49,16 +49,16 @@ TEST(IconLocationFromClass, SourcesAreAskedInOrder) {
         {"default icon wins",
          {{L"DefaultIcon", REG_SZ, kModule + L",3"}, {L"LocalServer32", REG_SZ, kServer}, {L"InprocServer32", REG_SZ, kInproc}},
          {S_OK, kModule, 3}},
-        {"no comma: the local server, whole, index 0",
-         {{L"DefaultIcon", REG_SZ, kModule}, {L"LocalServer32", REG_SZ, kServer}, {L"InprocServer32", REG_SZ, kInproc}},
-         {S_OK, kServer, 0}},
         {"expandable default icon counts as missing",
          {{L"DefaultIcon", REG_EXPAND_SZ, L"%SystemRoot%\\a.dll,1"}, {L"InprocServer32", REG_SZ, kInproc}},
          {S_OK, kInproc, 0}},
         {"key without a value", {{L"DefaultIcon", REG_NONE, L""}, {L"LocalServer32", REG_SZ, kServer}}, {S_OK, kServer, 0}},
-        // The servers are still asked; the last of them decides the result.
+        // The servers are still asked, the local one first, with the path
+        // taken whole; the last of them decides the result.
         {"index that does not convert, then a server",
-         {{L"DefaultIcon", REG_SZ, kModule + L",x"}, {L"InprocServer32", REG_SZ, kInproc}}, {S_OK, kInproc, 0}},
+         {{L"DefaultIcon", REG_SZ, kModule + L",x"}, {L"LocalServer32", REG_SZ, kServer},
+          {L"InprocServer32", REG_SZ, kInproc}},
+         {S_OK, kServer, 0}},
         {"nothing registered", {}, {kNotFound, kUntouchedPath, kUntouchedIndex}},
         {"default icon too long to read ends the search",
          {{L"DefaultIcon", REG_SZ, std::wstring(1100, L'p') + L",1"}, {L"LocalServer32", REG_SZ, kServer}},

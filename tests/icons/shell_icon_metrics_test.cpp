@@ -10,9 +10,7 @@
 
 namespace {
 
-using vtls::g_bHighColorIcons;
-using vtls::g_nShellIconSize;
-using vtls::InitShellIconMetrics;
+using namespace vtls;
 
 const wchar_t kSize[] = L"Shell Icon Size";
 
@@ -37,7 +35,6 @@ TEST(ShellIconMetrics, SizeInRangeIsUsedElseTheSystemsWidth) {
         EXPECT_EQ(SHGetSystemMetrics(SM_CXICON), c.size) << c.text.size();
     }
     EXPECT_EQ(SHGetSystemMetrics(SM_CYICON), GetSystemMetrics(SM_CYICON));
-    EXPECT_EQ(SHGetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CXSMICON));
     // At attach the value's type is not checked: a DWORD whose bytes spell "48"
     // is taken there, but the per-call reader wants text.
     const DWORD number = '4' | ('8' << 16);
@@ -48,6 +45,7 @@ TEST(ShellIconMetrics, SizeInRangeIsUsedElseTheSystemsWidth) {
     setting.RemoveKey();
     InitShellIconMetrics();
     EXPECT_EQ(g_nShellIconSize, system);
+    EXPECT_EQ(SHGetSystemMetrics(SM_CXICON), system);
     EXPECT_EQ(g_bHighColorIcons, FALSE);
 }
 

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vtls::icons {
@@ -53,15 +53,24 @@ TEST(ParseIconLocation, PathAndIndexAroundTheFirstComma) {
     const Parsed second = Parse(u"a,b.dll,7");
     EXPECT_EQ(second.code, kFail) << "the text after the first comma must be a number";
     EXPECT_EQ(second.path, u"a");
+    // The path is cut to the capacity less one; with no room at all nothing is
+    // written, the index still is.
+    EXPECT_EQ(Parse(u"C:\\long\\path.dll,2", 8).path, u"C:\\long");
+    EXPECT_EQ(Parse(u"abc,1", 4).path, u"abc");
+    const Parsed none = Parse(u"abc,1", 0);
+    EXPECT_EQ(none.code, kOk);
+    EXPECT_EQ(none.index, 1);
 }
 
+// The digits stop at the terminator too.
 TEST(ParseIconLocation, NumberAsPercentLuReadsIt) {
     const struct {
-        const char16_t* text;
+        Text text;
         std::int32_t index;
     } cases[] = {
         {u"m,-7", -7},         {u"m,  12", 12},              {u"m,\t+5", 5},          {u"m,42 and more", 42},
         {u"m,0x10", 0},        {u"m,2147483648", INT32_MIN}, {u"m,-4294967295", 1}, {u"m,99999999999", -1},
+        {Text(u"m,12\0" u"34", 7), 12},
     };
     for (const auto& c : cases) {
         const Parsed parsed = Parse(c.text);
@@ -71,43 +80,22 @@ TEST(ParseIconLocation, NumberAsPercentLuReadsIt) {
 }
 
 // Without a number after the comma the path is copied all the same; without a
-// comma before any line feed nothing is touched.
+// comma before any line feed or terminator nothing is touched.
 TEST(ParseIconLocation, FailuresLeaveTheIndexAlone) {
-    const std::pair<const char16_t*, Text> cases[] = {
+    const std::pair<Text, Text> cases[] = {
         {u"lib.dll,", u"lib.dll"},          {u"lib.dll,x", u"lib.dll"},       {u"lib.dll, -", u"lib.dll"},
         {u"lib.dll,+", u"lib.dll"},         {u"lib.dll,\n", u"lib.dll"},      {u"lib.dll", u"<untouched>"},
-        {u"", u"<untouched>"},             {u"lib\n.dll,3", u"<untouched>"}, {u"\n,3", u"<untouched>"}};
+        {u"", u"<untouched>"},             {u"lib\n.dll,3", u"<untouched>"}, {u"\n,3", u"<untouched>"},
+        {Text(u"lib.dll\0,3", 10), u"<untouched>"}};
     for (const auto& [text, path] : cases) {
         const Parsed parsed = Parse(text);
         EXPECT_EQ(parsed.code, kFail) << Narrow(text);
         EXPECT_EQ(parsed.path, path) << Narrow(text);
         EXPECT_EQ(parsed.index, kUntouched) << Narrow(text);
         if (path == u"<untouched>") {
-            EXPECT_EQ(parsed.textAfter, Text(text));
+            EXPECT_EQ(parsed.textAfter, Text(text.c_str())) << Narrow(text);
         }
     }
-}
-
-TEST(ParseIconLocation, TextEndsAtItsTerminatorOrItsLength) {
-    // A comma after the terminator does not count.
-    const Text withTerminator(u"lib.dll\0,3", 10);
-    EXPECT_EQ(Parse(withTerminator).code, kFail);
-    // The digits stop at the terminator too.
-    const Text digitsCut(u"lib.dll,12\0" u"34", 13);
-    EXPECT_EQ(Parse(digitsCut).index, 12);
-}
-
-TEST(ParseIconLocation, PathIsCutToCapacityLessOne) {
-    const Parsed cut = Parse(u"C:\\long\\path.dll,2", 8);
-    EXPECT_EQ(cut.code, kOk);
-    EXPECT_EQ(cut.path, u"C:\\long");
-    EXPECT_EQ(cut.index, 2);
-    EXPECT_EQ(Parse(u"abc,1", 1).path, u"");
-    EXPECT_EQ(Parse(u"abc,1", 4).path, u"abc");
-    // No room at all: nothing is written, the index still is.
-    const Parsed none = Parse(u"abc,1", 0);
-    EXPECT_EQ(none.code, kOk);
-    EXPECT_EQ(none.index, 1);
 }
 
 }  // namespace
