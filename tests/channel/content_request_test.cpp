@@ -7,6 +7,7 @@
 
 #include "content_answers.h"
 #include "itemid/portable/id_list.h"
+#include "support/hidden_window.h"
 #include "support/malformed_messages.h"
 #include "support/probe.h"
 
@@ -47,13 +48,7 @@ class ContentRequest : public ::testing::Test {
 protected:
     void SetUp() override {
         g_replies.clear();
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = ReplyProcedure;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"vtls_test_reply";
-        RegisterClassW(&windowClass);
-        reply = CreateWindowExW(0, L"vtls_test_reply", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                windowClass.hInstance, nullptr);
+        reply = HiddenWindow(L"vtls_test_reply", L"", ReplyProcedure);
     }
     void TearDown() override { DestroyWindow(reply); }
 

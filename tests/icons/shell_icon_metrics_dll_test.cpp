@@ -14,7 +14,7 @@ TEST(ShellIconMetricsAtAttach, EachProcessReadsTheColourDepthWhenItLoadsTheLibra
     // Above 4 bits per pixel: high colour.
     for (const auto& [bpp, highColour] : {std::pair{L"5", "1"}, std::pair{L"4", "0"}}) {
         setting.SetText(L"Shell Icon BPP", bpp);
-        const auto child = vtls::test::RunChild(L"vtls_probe.exe", L"icon-metrics");
+        const auto child = vtls::test::RunChild(L"vtls_probe.exe", L"load-report");
         ASSERT_TRUE(child && child->exitCode == 0);
         EXPECT_EQ(vtls::test::ParseReport(child->output)["high-color"], highColour);
     }

@@ -48,7 +48,7 @@ TEST(ClipboardFormats, EachGetGivesItsRegisteredFormatForGlobalMemoryAndOnlyItsI
 }
 
 TEST(ClipboardFormats, IdsAgreeAcrossProcesses) {
-    const auto child = vtls::test::RunChild(L"vtls_probe.exe", L"clipboard-ids");
+    const auto child = vtls::test::RunChild(L"vtls_probe.exe", L"load-report");
     ASSERT_TRUE(child && child->exitCode == 0) << (child ? child->output : "no child");
     const auto report = vtls::test::ParseReport(child->output);
     for (const FormatPair& pair : kPairs) {

@@ -13,6 +13,7 @@
 
 #include "VantrelSh.h"
 #include "itemid/list_bytes.h"
+#include "support/hidden_window.h"
 
 namespace vtls::test {
 
@@ -39,16 +40,7 @@ struct Change {
 
 class ListenerWindow {
 public:
-    ListenerWindow() {
-        static const ATOM windowClass = [] {
-            WNDCLASSW description{};
-            description.lpfnWndProc = Procedure;
-            description.hInstance = GetModuleHandleW(nullptr);
-            description.lpszClassName = L"vtls_test_listener";
-            return RegisterClassW(&description);
-        }();
-        window_ = CreateWindowExW(0, MAKEINTATOM(windowClass), L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
+    ListenerWindow() : window_(HiddenWindow(L"vtls_test_listener", L"", Procedure)) {
         SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }
     ~ListenerWindow() { DestroyWindow(window_); }

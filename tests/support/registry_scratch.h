@@ -125,7 +125,6 @@ public:
     LONG SetText(const wchar_t* name, const std::wstring& text) const {
         return Set(name, REG_SZ, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
     }
-    void Remove(const wchar_t* name) const { RegDeleteKeyValueW(HKEY_CURRENT_USER, path_.c_str(), name); }
     void RemoveKey() const { RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str()); }
 
 private:
