@@ -1,6 +1,6 @@
 // The desktop folder through its export (parsing, the order of root items),
 // the namespace root's lists and the property records.
-// Binding is in folder_binding_test.cpp.
+// Binding is in com_peers_test.cpp.
 #include <gtest/gtest.h>
 
 #include <vector>
