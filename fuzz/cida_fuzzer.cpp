@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "channel/portable/content_message.h"
@@ -42,30 +43,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto packed = vtls::channel::PackedCidaSize(block.data(), block.size());
     if (packed.has_value() && (!view || *packed > block.size())) std::abort();
     if (packed != PackedByView(block.data(), block.size())) std::abort();
-    // The combined reply check against the two checks it stands for, for the
-    // root and for a folder taken from the block's first bytes.
+    // The reply check against a parsed view: about the root, or about a folder
+    // taken from the block's first bytes, or about the block's own parent.
+    const std::uint8_t* own = view ? view->Parent() : nullptr;
+    const std::size_t ownSize = own != nullptr ? vtls::itemid::ListSize(own) : 0;
+    const auto namedByView = [&](const std::uint8_t* folder, std::size_t folderSize) {
+        return packed && view && ownSize == folderSize && (folderSize == 0 || std::memcmp(own, folder, folderSize) == 0);
+    };
     const std::size_t folderSize = size > 2 ? (data[0] % 8) * 2 : 0;
     const std::uint8_t* folder = folderSize != 0 && folderSize <= size ? data : nullptr;
     const std::size_t askedSize = folder != nullptr ? folderSize : 0;
-    const bool answers = vtls::channel::ReplyAnswers(block.data(), block.size(), folder, askedSize);
-    if (answers != (packed.has_value() &&
-                    vtls::channel::ReplyNamesFolder(block.data(), block.size(), folder, askedSize))) {
-        std::abort();
+    for (const auto& [asked, askedBytes] : {std::pair{folder, askedSize}, std::pair{own, ownSize},
+                                            std::pair{static_cast<const std::uint8_t*>(nullptr), std::size_t{0}}}) {
+        if (vtls::channel::ReplyAnswers(block.data(), block.size(), asked, askedBytes) != namedByView(asked, askedBytes)) {
+            std::abort();
+        }
     }
-    // As a reply: whether it names a folder is read inside the block only, and a
-    // block that names its own parent is about that folder.
-    const bool aboutRoot = vtls::channel::ReplyNamesFolder(block.data(), block.size(), nullptr, 0);
-    if (!view) {
-        if (aboutRoot) std::abort();
-        return 0;
-    }
-    if (const std::uint8_t* named = view->Parent(); named != nullptr) {
-        const std::size_t namedSize = vtls::itemid::ListSize(named);
-        if (!vtls::channel::ReplyNamesFolder(block.data(), block.size(), named, namedSize)) std::abort();
-        if (aboutRoot != (namedSize == 0)) std::abort();
-    } else if (!aboutRoot) {
-        std::abort();
-    }
+    if (!view) return 0;
 
     std::vector<const std::uint8_t*> children;
     for (std::uint32_t i = 0; i < view->Count(); ++i) {

@@ -82,17 +82,4 @@ bool ReplyAnswers(const std::uint8_t* reply, std::size_t size, const std::uint8_
     return itemid::ListSize(parent) == folderSize && (folderSize == 0 || std::memcmp(parent, folder, folderSize) == 0);
 }
 
-bool ReplyNamesFolder(const std::uint8_t* reply, std::size_t size, const std::uint8_t* folder,
-                      std::size_t folderSize) noexcept {
-    const auto view = itemid::CidaView::Parse(reply, size);
-    if (!view) {
-        return false;
-    }
-    const std::uint8_t* parent = view->Parent();
-    if (parent == nullptr) {
-        return folderSize == 0;
-    }
-    return itemid::ListSize(parent) == folderSize && (folderSize == 0 || std::memcmp(parent, folder, folderSize) == 0);
-}
-
 }  // namespace vtls::channel

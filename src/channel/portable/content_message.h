@@ -45,14 +45,9 @@ void WriteContentRequest(std::uint8_t* out, std::uint32_t value, const std::uint
                                                         std::size_t available) noexcept;
 
 // Whether a reply answers the request for `folder` (folderSize bytes, without
-// terminator; 0 for the root): its parent list is that folder, byte for byte.
-// A reply that names no parent answers only a request for the root. The reply
-// must have passed PackedCidaSize over the same bytes.
-[[nodiscard]] bool ReplyNamesFolder(const std::uint8_t* reply, std::size_t size, const std::uint8_t* folder,
-                                    std::size_t folderSize) noexcept;
-
-// Both checks a client makes of a reply, in one walk: PackedCidaSize holds and
-// ReplyNamesFolder is true.
+// terminator; 0 for the root), in one walk: PackedCidaSize holds, and its
+// parent list is that folder, byte for byte. A reply that names no parent
+// answers only a request for the root.
 [[nodiscard]] bool ReplyAnswers(const std::uint8_t* reply, std::size_t size, const std::uint8_t* folder,
                                 std::size_t folderSize) noexcept;
 

@@ -79,7 +79,6 @@ TEST(ContentMessage, ReplyNamesOnlyTheFolderAskedFor) {
     EXPECT_TRUE(names(reply(nullptr), nullptr));
     EXPECT_FALSE(names(reply(nullptr), &host));
     // Bytes that are no CIDA name nothing.
-    EXPECT_FALSE(ReplyNamesFolder(aboutHost.data(), 6, host.data(), itemid::ListSize(host.data())));
     EXPECT_FALSE(ReplyAnswers(aboutHost.data(), 6, host.data(), itemid::ListSize(host.data())));
     // A block whose last child runs past its end is no answer.
     EXPECT_FALSE(ReplyAnswers(aboutHost.data(), aboutHost.size() - 1, host.data(), itemid::ListSize(host.data())));
