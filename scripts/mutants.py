@@ -733,32 +733,29 @@ def apply_and_run(m, runner, results, timeout):
         failed, ran, timed_out, builds = set(), set(), False, {}
         plan, ctests = runner.tmap.win_plan(folder)
         stillborn = False
-        if portable:
-            suites, fuzzers = runner.tmap.native_plan(folder)
-            targets = ["portable_tests"] + ["fuzz_" + f for f in fuzzers]
-            rc, secs = build(NATIVE_BUILD, targets, WORK / ("build-%s-native.txt" % tag))
-            builds["native"] = round(secs, 1)
+
+        # Builds one side's targets; if they compile, runs its tests within the cap.
+        def build_and_run(side, build_dir, targets, run_tests):
+            nonlocal failed, ran, timed_out, stillborn
+            rc, secs = build(build_dir, targets, WORK / ("build-%s-%s.txt" % (tag, side)))
+            builds[side] = round(secs, 1)
             if rc != 0:
                 stillborn = True
-            else:
-                deadline = time.monotonic() + timeout
-                f, to, r = runner.run_native(suites, fuzzers, deadline, tag)
-                failed |= f
-                ran |= r
-                timed_out |= to
+                return
+            f, to, r = run_tests(time.monotonic() + timeout)
+            failed |= f
+            ran |= r
+            timed_out |= to
+
+        if portable:
+            suites, fuzzers = runner.tmap.native_plan(folder)
+            build_and_run("native", NATIVE_BUILD, ["portable_tests"] + ["fuzz_" + f for f in fuzzers],
+                          lambda deadline: runner.run_native(suites, fuzzers, deadline, tag))
         want_win = not portable or (not stillborn and (runner.args.portable_win64 == "always" or (
             runner.args.portable_win64 == "survivors" and not (failed - runner.known_failures) and not timed_out)))
         if want_win and not stillborn:
-            rc, secs = build(WIN_BUILD, runner.win_targets(plan, ctests), WORK / ("build-%s-win64.txt" % tag))
-            builds["win64"] = round(secs, 1)
-            if rc != 0:
-                stillborn = True
-            else:
-                deadline = time.monotonic() + timeout
-                f, to, r = runner.run_win(plan, ctests, deadline, tag)
-                failed |= f
-                ran |= r
-                timed_out |= to
+            build_and_run("win64", WIN_BUILD, runner.win_targets(plan, ctests),
+                          lambda deadline: runner.run_win(plan, ctests, deadline, tag))
     counted = failed - runner.known_failures
     if stillborn:
         rec["status"] = "stillborn"
