@@ -42,6 +42,12 @@ std::optional<int> NameWeights::Compare(const NameView& a, const NameView& b) co
             return weightA != 0 ? std::optional<int>(1) : std::nullopt;
         }
         if (weightA == 0 || weightB == 0) {
+            // The same mark in both, after a learnt character and before one.
+            const bool passOver = *unitA == *unitB && PassesOver(*unitA) && i > 0 && WeightOf(UnitAt(a, i + 1).value_or(0)) != 0 &&
+                                  WeightOf(UnitAt(b, i + 1).value_or(0)) != 0;
+            if (passOver) {
+                continue;
+            }
             return std::nullopt;
         }
         if (weightA != weightB) {

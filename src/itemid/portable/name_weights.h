@@ -10,7 +10,9 @@
 // characters, and a name pair is decided here only at its first difference in
 // primary weight, when the characters around it are all learnt ones. Anything
 // else (no difference, a case difference only, another character) is left to
-// the platform.
+// the platform. Host names carry hyphens ("LINE-07"): a hyphen or apostrophe
+// that both names hold at the same place, between learnt characters, is passed
+// over when the order was seen to leave such a mark out of the decision.
 #pragma once
 
 #include <algorithm>
@@ -41,7 +43,14 @@ public:
     template <typename Order>
     [[nodiscard]] static NameWeights Learn(Order&& order) noexcept;
 
+    // Marks that the word order leaves out of the first level; each is passed
+    // over only when learnt to be.
+    static constexpr std::array<char16_t, 2> kMarks = {u'-', u'\''};
+
     [[nodiscard]] bool Usable() const noexcept { return m_usable; }
+    [[nodiscard]] bool PassesOver(std::uint32_t unit) const noexcept {
+        return (unit == kMarks[0] && m_passable[0]) || (unit == kMarks[1] && m_passable[1]);
+    }
 
     // The order of two names, negative or positive, when the weights decide it;
     // nothing when the platform must be asked.
@@ -54,6 +63,7 @@ public:
 
 private:
     bool m_usable = false;
+    std::array<bool, kMarks.size()> m_passable{};
     std::array<std::uint8_t, 128> m_weights{};
 };
 
@@ -122,6 +132,18 @@ NameWeights NameWeights::Learn(Order&& order) noexcept {
         }
     }
     learnt.m_usable = true;
+    // A mark between two characters must leave the second to order as it does
+    // alone, after every first character.
+    for (std::size_t m = 0; m < kMarks.size(); ++m) {
+        bool passable = true;
+        for (std::size_t i = 0; i < ranked.size() && passable; ++i) {
+            for (std::size_t k = 1; k < ranked.size() && passable; ++k) {
+                passable = ask({ranked[i], kMarks[m], ranked[k - 1]}, {ranked[i], kMarks[m], ranked[k]}) ==
+                           expected(ranked[k - 1], ranked[k]);
+            }
+        }
+        learnt.m_passable[m] = passable;
+    }
     return learnt;
 }
 

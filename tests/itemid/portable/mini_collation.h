@@ -4,7 +4,8 @@
 // units as the tie-break; a combining diaeresis (U+0308) after 'a' or 'o' makes
 // one letter that sorts after 'z'. Optionally "ch" is joined into one letter
 // after 'h' (as in Czech), or '.' is ignored at the first level, to show orders
-// the fast path must refuse to learn.
+// the fast path must refuse to learn; or a hyphen before a digit turns the
+// digit's order round, so that the hyphen may not be passed over.
 #pragma once
 
 #include <cstddef>
@@ -16,12 +17,17 @@ namespace vtls::test {
 struct MiniCollation {
     bool joinCh = false;
     bool ignoreDot = false;
+    bool hyphenTurnsDigits = false;
 
     std::vector<std::uint32_t> Primary(const char16_t* s) const {
         std::vector<std::uint32_t> weights;
         for (std::size_t i = 0; s[i] != 0; ++i) {
             const std::uint32_t c = s[i];
             const std::uint32_t lower = (c >= u'A' && c <= u'Z') ? c + 32 : c;
+            if (hyphenTurnsDigits && c == u'-' && s[i + 1] >= u'0' && s[i + 1] <= u'9') {
+                weights.push_back(4000 - s[++i]);
+                continue;
+            }
             if (c == u'-' || c == 0x0308 || (ignoreDot && c == u'.')) {
                 continue;
             }

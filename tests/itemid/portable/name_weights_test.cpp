@@ -39,5 +39,17 @@ TEST(NameWeights, OrdersThatJoinLettersOrIgnoreACandidateAreNotLearnt) {
     EXPECT_FALSE(NameWeights::Learn(caseLater).Usable());
 }
 
+TEST(NameWeights, AHyphenIsPassedOverOnlyWhereTheOrderLeavesItAlone) {
+    const std::uint8_t one[] = {'A', 0, '-', 0, '1', 0, 0, 0}, two[] = {'A', 0, '-', 0, '2', 0, 0, 0};
+    const NameView left{one, 3, true}, right{two, 3, true};
+    EXPECT_EQ(NameWeights::Learn(MiniCollation{}).Compare(left, right), std::optional<int>(-1));
+    MiniCollation turning;
+    turning.hyphenTurnsDigits = true;
+    const NameWeights weights = NameWeights::Learn(turning);
+    ASSERT_TRUE(weights.Usable());
+    EXPECT_EQ(weights.Compare(left, right), std::nullopt);
+    EXPECT_EQ(turning(u"A-1", u"A-2"), 1);
+}
+
 }  // namespace
 }  // namespace vtls::itemid
