@@ -28,6 +28,31 @@ struct Counts {
     DWORD values;
 };
 
+// Where the copy's key is made: under the caller's parent, which may already
+// hold the name, or under a key this copy has just created, which holds only
+// what the copy puts there.
+enum class Parent { kCallers, kNewCopy };
+
+HRESULT CopyTree(HKEY source, HKEY destParent, LPCWSTR destName, Parent parent, HKEY* out) noexcept;
+
+// Below a new key no name can be taken by anything but another process racing
+// the copy, and that key is deleted with the failed copy either way: the key is
+// created without first looking for it, one round trip less per key.
+LONG CreateTarget(HKEY destParent, LPCWSTR destName, LPCWSTR keyClass, Parent parent, HKEY* out) noexcept {
+    if (parent == Parent::kCallers) {
+        return CreateNewKey(destParent, destName, keyClass, kDestinationAccess, out);
+    }
+    DWORD disposition = 0;
+    const LONG error = RegCreateKeyExW(destParent, destName, 0, const_cast<LPWSTR>(keyClass), REG_OPTION_NON_VOLATILE,
+                                       kDestinationAccess, nullptr, out, &disposition);
+    if (error == ERROR_SUCCESS && disposition != REG_CREATED_NEW_KEY) {
+        RegCloseKey(*out);
+        *out = nullptr;
+        return ERROR_FILE_EXISTS;
+    }
+    return error;
+}
+
 // Subkeys first, so that each key exists before anything below it.
 HRESULT CopySubkeys(HKEY source, HKEY target, DWORD count) noexcept {
     for (DWORD index = 0; index < count || index == 0; ++index) {
@@ -43,7 +68,7 @@ HRESULT CopySubkeys(HKEY source, HKEY target, DWORD count) noexcept {
         UniqueRegKey subkey;
         HRESULT result = VtlsRegOpenKey(source, name, subkey.put(), MAXIMUM_ALLOWED);
         if (SUCCEEDED(result)) {
-            result = CopyKeyTree(subkey.get(), target, name, nullptr);
+            result = CopyTree(subkey.get(), target, name, Parent::kNewCopy, nullptr);
         }
         if (FAILED(result)) {
             return result;
@@ -75,9 +100,7 @@ HRESULT CopyValues(HKEY source, HKEY target, DWORD count) noexcept {
     return S_OK;
 }
 
-}  // namespace
-
-HRESULT CopyKeyTree(HKEY source, HKEY destParent, LPCWSTR destName, HKEY* out) noexcept {
+HRESULT CopyTree(HKEY source, HKEY destParent, LPCWSTR destName, Parent parent, HKEY* out) noexcept {
     if (out != nullptr) {
         *out = nullptr;
     }
@@ -90,7 +113,7 @@ HRESULT CopyKeyTree(HKEY source, HKEY destParent, LPCWSTR destName, HKEY* out) n
         return Mapped(error);
     }
     UniqueRegKey target;
-    error = CreateNewKey(destParent, destName, keyClass, kDestinationAccess, target.put());
+    error = CreateTarget(destParent, destName, keyClass, parent, target.put());
     if (error != ERROR_SUCCESS) {
         // Nothing was created; an existing destination stays untouched.
         return Mapped(error);
@@ -109,6 +132,12 @@ HRESULT CopyKeyTree(HKEY source, HKEY destParent, LPCWSTR destName, HKEY* out) n
         *out = target.release();
     }
     return S_OK;
+}
+
+}  // namespace
+
+HRESULT CopyKeyTree(HKEY source, HKEY destParent, LPCWSTR destName, HKEY* out) noexcept {
+    return CopyTree(source, destParent, destName, Parent::kCallers, out);
 }
 
 }  // namespace vtls::registry
