@@ -96,6 +96,10 @@ constexpr UINT kRelayMessage = WM_APP + 2;      // pings the window in wParam, t
 constexpr UINT kUnrelatedMessage = WM_APP + 3;  // creates wParam unrelated top-level windows
 constexpr UINT kShellMessage = WM_APP + 4;      // the shell's change notification
 constexpr UINT kClearUnrelatedMessage = WM_APP + 5;  // destroys the unrelated windows
+// Sends lParam bytes as WM_COPYDATA to the window in wParam, then returns: the
+// shape of a content request without the library (a send each way, the answer's
+// bytes in the reply).
+constexpr UINT kRelayBytesMessage = WM_APP + 6;
 
 constexpr wchar_t kBenchClass[] = L"notify_bench_window";
 constexpr wchar_t kUnrelatedClass[] = L"notify_bench_unrelated";
@@ -204,6 +208,23 @@ LRESULT CALLBACK BenchWindowProcedure(HWND window, UINT message, WPARAM wParam, 
             return 0;
         case kRelayMessage:
             return SendMessageW(reinterpret_cast<HWND>(wParam), kPingMessage, 0, 0);
+        case kRelayBytesMessage: {
+            static std::vector<std::uint8_t> bytes;
+            bytes.resize(static_cast<std::size_t>(lParam));
+            COPYDATASTRUCT data{0, static_cast<DWORD>(bytes.size()), bytes.data()};
+            return SendMessageW(reinterpret_cast<HWND>(wParam), WM_COPYDATA, reinterpret_cast<WPARAM>(window),
+                                reinterpret_cast<LPARAM>(&data));
+        }
+        case WM_COPYDATA: {
+            // Taken into task memory, as a requester gets its answer.
+            const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+            void* copy = CoTaskMemAlloc(data->cbData);
+            if (copy != nullptr) {
+                std::memcpy(copy, data->lpData, data->cbData);
+            }
+            CoTaskMemFree(copy);
+            return copy != nullptr;
+        }
         case kUnrelatedMessage:
             return CreateUnrelated(static_cast<int>(wParam));
         case kClearUnrelatedMessage:
@@ -709,6 +730,7 @@ struct ContentFigures {
     std::vector<DWORD> counts;  // children asked for
     std::vector<double> request[kContentCounts];
     std::vector<double> pingBeside[kContentCounts];  // a bare ping right before or after each request
+    std::vector<double> bytesBeside[kContentCounts];  // a send each way, the reply carrying the answer's bytes
     std::vector<double> callback[kContentCounts];  // the callback alone, in this process
     std::vector<double> ping;
     std::vector<double> relay;  // one send each way, nested as a request and its reply
@@ -737,25 +759,33 @@ DWORD LargestAnswer() {
 }
 
 void MeasureContent(HWND server, HWND local, ContentFigures& out) {
+    std::vector<LPARAM> answerBytes;
+    for (const DWORD count : out.counts) {
+        const vtls::UniqueGlobal answer(BuildAnswer(nullptr, count));
+        answerBytes.push_back(answer ? static_cast<LPARAM>(GlobalSize(answer.get())) : 0);
+    }
     for (int i = -5; i < kContentRounds; ++i) {
         for (std::size_t c = 0; c < out.counts.size(); ++c) {
             CIDA* raw = nullptr;
-            // The request and a bare ping take turns going first.
-            const bool pingFirst = (i + static_cast<int>(c)) % 2 == 0;
-            LONGLONG q0 = 0;
-            LONGLONG q1 = 0;
-            if (pingFirst) {
+            // The request and its peers (a bare ping, the same shape without the
+            // library) take turns going first.
+            const bool peersFirst = (i + static_cast<int>(c)) % 2 == 0;
+            LONGLONG q0 = 0, q1 = 0, b1 = 0;
+            const auto peers = [&] {
                 q0 = CounterTicks();
                 SendMessageW(server, kPingMessage, 0, 0);
                 q1 = CounterTicks();
+                SendMessageW(server, kRelayBytesMessage, reinterpret_cast<WPARAM>(local), answerBytes[c]);
+                b1 = CounterTicks();
+            };
+            if (peersFirst) {
+                peers();
             }
             const LONGLONG t0 = CounterTicks();
             const HRESULT hr = VtlsGetContentInSync(nullptr, out.counts[c], &raw);
             const LONGLONG t1 = CounterTicks();
-            if (!pingFirst) {
-                q0 = CounterTicks();
-                SendMessageW(server, kPingMessage, 0, 0);
-                q1 = CounterTicks();
+            if (!peersFirst) {
+                peers();
             }
             const UniqueCida content(raw);
             const bool right = hr == S_OK && content && content->cidl == out.counts[c];
@@ -769,6 +799,7 @@ void MeasureContent(HWND server, HWND local, ContentFigures& out) {
             }
             out.request[c].push_back(Micro(t1 - t0));
             out.pingBeside[c].push_back(Micro(q1 - q0));
+            out.bytesBeside[c].push_back(Micro(b1 - q1));
             out.callback[c].push_back(Micro(c1 - c0));
             out.failures += right && answered == S_OK ? 0 : 1;
         }
@@ -1364,6 +1395,14 @@ int RunBench(const wchar_t* dataFolder) {
     const double relayRatio = MedianRatio(event.postReturn, event.relay);
     const double content10 = contentRatio(10);
     const double content1000 = contentRatio(1000);
+    const auto bytesRatio = [&content](DWORD children) {
+        for (std::size_t c = 0; c < content.counts.size(); ++c) {
+            if (content.counts[c] == children) {
+                return MedianRatio(content.request[c], content.bytesBeside[c]);
+            }
+        }
+        return 0.0;
+    };
     std::printf("\nagainst the platform (median of the per-round ratios ours / peer):\n");
     std::printf("  one flushed change, post -> return, 1 listener process / bare cross-process SendMessageW %6.2f"
                 "  (aim <= %.2f: %s)\n",
@@ -1380,6 +1419,12 @@ int RunBench(const wchar_t* dataFolder) {
     std::printf("  content request, 1000 children / bare ping                                        %6.2f"
                 "  (aim <= %.2f: %s)\n",
                 content1000, kContent1000PeerAim, Verdict(content1000 <= kContent1000PeerAim));
+    std::printf("    content request / a send each way, the reply carrying the answer's bytes by WM_COPYDATA\n"
+                "    into task memory (the request's shape without the library):");
+    for (const DWORD children : content.counts) {
+        std::printf(" %lu: %.2f", static_cast<unsigned long>(children), bytesRatio(children));
+    }
+    std::printf("\n");
 
     PrintGrowth("growth: one flushed change by listener processes (post -> return)", "listeners",
                 "SendMessageW(WM_NULL) to each of the same notify windows, one after the other", byListeners);
