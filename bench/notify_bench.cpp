@@ -558,6 +558,7 @@ struct EventLatency {
     std::vector<double> ping;
     std::vector<double> pingReceived;
     std::vector<double> relay;  // ping relayed to another thread of the helper: send -> return
+    std::vector<double> walk;   // the notify windows looked up one after another, as a flush finds them
     int missed = 0;      // events the listener had not got when the post returned
     int outOfSpan = 0;   // receive times outside [post, return]
 };
@@ -565,11 +566,11 @@ struct EventLatency {
 void MeasureFlushedEvent(HWND helper, const Slot& slot, LPCITEMIDLIST item, int events, EventLatency& out) {
     const HWND relayTarget = reinterpret_cast<HWND>(static_cast<std::intptr_t>(slot.relayWindow));
     for (int i = -kWarmupCalls; i < events; ++i) {
-        // The three take turns going first.
-        LONGLONG t0 = 0, t1 = 0, got = 0, p0 = 0, p1 = 0, pinged = 0, r0 = 0, r1 = 0;
+        // The four take turns going first.
+        LONGLONG t0 = 0, t1 = 0, got = 0, p0 = 0, p1 = 0, pinged = 0, r0 = 0, r1 = 0, w0 = 0, w1 = 0;
         bool arrived = false;
-        for (int turn = 0; turn < 3; ++turn) {
-            switch ((turn + (i + kWarmupCalls)) % 3) {
+        for (int turn = 0; turn < 4; ++turn) {
+            switch ((turn + (i + kWarmupCalls)) % 4) {
                 case 0: {
                     const LONG received = slot.received;
                     t0 = CounterTicks();
@@ -585,17 +586,31 @@ void MeasureFlushedEvent(HWND helper, const Slot& slot, LPCITEMIDLIST item, int 
                     p1 = CounterTicks();
                     pinged = slot.lastPingTick;
                     break;
-                default:
+                case 2:
                     r0 = CounterTicks();
                     SendMessageW(helper, kRelayMessage, reinterpret_cast<WPARAM>(relayTarget), 0);
                     r1 = CounterTicks();
                     break;
+                default: {
+                    // To the end and back to the last one, as the walk checks its end.
+                    const HWND desktop = GetDesktopWindow();
+                    w0 = CounterTicks();
+                    HWND before = nullptr, last = nullptr;
+                    while (HWND next = FindWindowExW(desktop, last, VTLS_FSNOTIFY_CLASS, nullptr)) {
+                        before = last;
+                        last = next;
+                    }
+                    FindWindowExW(desktop, before, VTLS_FSNOTIFY_CLASS, nullptr);
+                    w1 = CounterTicks();
+                    break;
+                }
             }
         }
         if (i < 0) {
             continue;
         }
         out.relay.push_back(Micro(r1 - r0));
+        out.walk.push_back(Micro(w1 - w0));
         out.postReturn.push_back(Micro(t1 - t0));
         out.postReceived.push_back(Micro(got - t0));
         out.ping.push_back(Micro(p1 - p0));
@@ -1285,6 +1300,7 @@ int RunBench(const wchar_t* dataFolder) {
     PrintLatency("bare cross-process ping (alternating with the above)", event.ping, eventPing);
     PrintLatency("  send -> helper got it", event.pingReceived, eventPing);
     PrintLatency("ping relayed in the helper to another thread's window", event.relay, eventPing);
+    PrintLatency("the notify windows looked up by class, to the end", event.walk, eventPing);
 
     std::printf("\n(b) batches: N records posted without flush, then one flush; medians\n");
     std::printf("%9s %7s %9s %10s %10s %10s %12s %12s %10s %8s\n", "listeners", "records", "post us/r", "flush us",
@@ -1396,6 +1412,11 @@ int RunBench(const wchar_t* dataFolder) {
     const double flushRatio = MedianRatio(event.postReturn, event.ping);
     const double receivedRatio = MedianRatio(event.postReceived, event.ping);
     const double relayRatio = MedianRatio(event.postReturn, event.relay);
+    std::vector<double> relayAndWalk;
+    for (std::size_t r = 0; r < event.relay.size(); ++r) {
+        relayAndWalk.push_back(event.relay[r] + event.walk[r]);
+    }
+    const double shapeRatio = MedianRatio(event.postReturn, relayAndWalk);
     const double content10 = contentRatio(10);
     const double content1000 = contentRatio(1000);
     const auto bytesRatio = [&content](DWORD children) {
@@ -1416,6 +1437,9 @@ int RunBench(const wchar_t* dataFolder) {
     std::printf("    post -> return / a ping relayed in the helper to another of its threads (the delivery's\n"
                 "    shape: a cross-process send with a cross-thread send inside)                          %6.2f\n",
                 relayRatio);
+    std::printf("    post -> return / the same relayed ping plus the look-up of the notify windows (a flush's\n"
+                "    shape without the library's own work)                                                %6.2f\n",
+                shapeRatio);
     std::printf("  content request, 10 children / bare ping                                          %6.2f"
                 "  (aim <= %.2f: %s)\n",
                 content10, kContent10PeerAim, Verdict(content10 <= kContent10PeerAim));
