@@ -22,7 +22,7 @@ public:
     [[nodiscard]] static DeliveryBlock* Copy(const std::uint8_t* bytes, std::size_t size,
                                              std::size_t infoCount) noexcept;
     // Frees the block, or keeps it until each of the listeners still reading it
-    // has answered again.
+    // has answered again. A DeliveryLease calls it as a delivery ends.
     static void Release(DeliveryBlock* block, const HeapVector<HWND>& stillReading) noexcept;
 
     [[nodiscard]] std::uint8_t* Bytes() noexcept;
@@ -39,5 +39,24 @@ private:
 
 // The listener answered again, or is gone: blocks kept for it alone are freed.
 void ReleaseKeptFor(HWND listener) noexcept;
+
+// Owns a block for one delivery. Listeners that let their bound pass are noted
+// in StillReading(); when the delivery ends the block is freed, or kept for
+// them until they answer again.
+class DeliveryLease {
+public:
+    explicit DeliveryLease(DeliveryBlock* block) noexcept : m_block(block) {}
+    DeliveryLease(const DeliveryLease&) = delete;
+    DeliveryLease& operator=(const DeliveryLease&) = delete;
+    ~DeliveryLease() { DeliveryBlock::Release(m_block, m_stillReading); }
+
+    explicit operator bool() const noexcept { return m_block != nullptr; }
+    [[nodiscard]] DeliveryBlock* operator->() const noexcept { return m_block; }
+    [[nodiscard]] HeapVector<HWND>& StillReading() noexcept { return m_stillReading; }
+
+private:
+    DeliveryBlock* m_block;
+    HeapVector<HWND> m_stillReading;
+};
 
 }  // namespace vtls

@@ -43,9 +43,10 @@ std::optional<int> NameWeights::Compare(const NameView& a, const NameView& b) co
         }
         if (weightA == 0 || weightB == 0) {
             // The same mark in both, after a learnt character and before one.
-            const bool passOver = *unitA == *unitB && PassesOver(*unitA) && i > 0 && WeightOf(UnitAt(a, i + 1).value_or(0)) != 0 &&
-                                  WeightOf(UnitAt(b, i + 1).value_or(0)) != 0;
-            if (passOver) {
+            const auto learntAt = [this](const NameView& name, std::size_t index) {
+                return WeightOf(UnitAt(name, index).value_or(0)) != 0;
+            };
+            if (*unitA == *unitB && PassesOver(*unitA) && i > 0 && learntAt(a, i + 1) && learntAt(b, i + 1)) {
                 continue;
             }
             return std::nullopt;

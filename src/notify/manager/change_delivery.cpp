@@ -170,29 +170,30 @@ void CFsNotifyManager::BroadcastBatch(std::uint8_t* batch) noexcept {
 }
 
 void CFsNotifyManager::DeliverBatch(DeliveryBlock* block) noexcept {
-    if (block == nullptr) {
-        return;  // no memory to deliver from: the batch is lost here
-    }
-    std::uint8_t* batch = block->Bytes();
-    const std::uint32_t count = itemid::LoadU32(batch + notify::kBatchCountOffset);
     bool folderChanged = false;
-    DeliveryPass pass;
-    std::size_t at = notify::kBatchHeaderSize;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const notify::RecordView record(batch + at);
-        if (record.Event() != 0) {
-            Dispatch(batch + at, *block->Info(i), pass);
-            folderChanged |= (record.Event() & notify::kFolderChangeMask) != 0;
+    {
+        DeliveryLease lease(block);
+        if (!lease) {
+            return;  // no memory to deliver from: the batch is lost here
         }
-        at += record.Size();
+        std::uint8_t* batch = lease->Bytes();
+        const std::uint32_t count = itemid::LoadU32(batch + notify::kBatchCountOffset);
+        std::size_t at = notify::kBatchHeaderSize;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const notify::RecordView record(batch + at);
+            if (record.Event() != 0) {
+                Dispatch(batch + at, *lease->Info(i), lease);
+                folderChanged |= (record.Event() & notify::kFolderChangeMask) != 0;
+            }
+            at += record.Size();
+        }
     }
-    DeliveryBlock::Release(block, pass.timedOut);
     if (folderChanged) {
         SHChangeNotify(0, SHCNF_FLUSH, nullptr, nullptr);
     }
 }
 
-void CFsNotifyManager::Dispatch(std::uint8_t* record, VTLSCHANGEINFO& info, DeliveryPass& pass) noexcept {
+void CFsNotifyManager::Dispatch(std::uint8_t* record, VTLSCHANGEINFO& info, DeliveryLease& lease) noexcept {
     const notify::RecordView view(record);
     info = VTLSCHANGEINFO{};
     info.event = static_cast<LONG>(view.Event());
@@ -222,7 +223,7 @@ void CFsNotifyManager::Dispatch(std::uint8_t* record, VTLSCHANGEINFO& info, Deli
     }
     for (std::size_t i = 0; i < snapshot.size(); ++i) {
         const HWND listener = snapshot[i];
-        if (Contains(pass.timedOut, listener)) {
+        if (Contains(lease.StillReading(), listener)) {
             continue;
         }
         // Bounded, so one hung listener holds up neither the others of this
@@ -234,7 +235,7 @@ void CFsNotifyManager::Dispatch(std::uint8_t* record, VTLSCHANGEINFO& info, Deli
             ReleaseKeptFor(listener);  // what it was reading when it hung is its no more
         }
         if (sent.outcome == SendOutcome::kTimedOut) {
-            static_cast<void>(pass.timedOut.PushBack(listener));
+            static_cast<void>(lease.StillReading().PushBack(listener));
         } else if (sent.outcome == SendOutcome::kFailed) {
             static_cast<void>(Revoke(listener));
         }
@@ -262,11 +263,9 @@ extern "C" void WINAPI SHChangeNotify2(LONG event, UINT flags, LPCITEMIDLIST lis
             const notify::UniqueChangeRecord record =
                 BuildChangeRecord(event, flags, true, list1, list2, cbExtra, extra);
             if (record) {
-                DeliveryBlock* block = DeliveryBlock::Copy(record.get(), notify::RecordView(record.get()).Size(), 1);
-                if (block != nullptr) {
-                    CFsNotifyManager::DeliveryPass pass;
-                    g_FsNotifyManager.Dispatch(block->Bytes(), *block->Info(0), pass);
-                    DeliveryBlock::Release(block, pass.timedOut);
+                DeliveryLease lease(DeliveryBlock::Copy(record.get(), notify::RecordView(record.get()).Size(), 1));
+                if (lease) {
+                    g_FsNotifyManager.Dispatch(lease->Bytes(), *lease->Info(0), lease);
                 }
             }
             return;

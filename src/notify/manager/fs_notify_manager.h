@@ -48,16 +48,13 @@ public:
     void Flush(FlushMode mode = FlushMode::kWait) noexcept;
     void SetFlushTimer() noexcept;
 
-    // Listeners that let their bound pass during one delivery: skipped for the
-    // rest of it, so a hung listener costs a batch one bound.
-    struct DeliveryPass {
-        HeapVector<HWND> timedOut;
-    };
     // Sends one record to every listener of this process; info, which the
     // listeners receive, lives in the same delivery block as the record.
-    void Dispatch(std::uint8_t* record, VTLSCHANGEINFO& info, DeliveryPass& pass) noexcept;
-    // Delivers a batch that passed validation (or this process's own), and
-    // releases its block; null (no memory for the copy) delivers nothing.
+    // Listeners that let their bound pass are noted in the lease and skipped
+    // for the rest of its delivery, so a hung listener costs a batch one bound.
+    void Dispatch(std::uint8_t* record, VTLSCHANGEINFO& info, DeliveryLease& lease) noexcept;
+    // Delivers a batch that passed validation (or this process's own), taking
+    // its block; null (no memory for the copy) delivers nothing.
     void DeliverBatch(DeliveryBlock* block) noexcept;
 
 private:
