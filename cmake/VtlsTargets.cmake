@@ -5,6 +5,10 @@
 function(vtls_strict target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
   target_compile_features(${target} PRIVATE cxx_std_17)
+  if(WIN32)
+    # The linker's warnings too (an export bound to a symbol it only guessed).
+    target_link_options(${target} PRIVATE -Wl,--fatal-warnings)
+  endif()
 endfunction()
 
 # Code that goes into the DLLs. Built without C++ exceptions: the statically
