@@ -1401,56 +1401,42 @@ int RunBench(const wchar_t* dataFolder) {
 
     // The figures against the platform's own round trips, each the median of
     // the ratios of calls made side by side.
-    const auto contentRatio = [&content](DWORD children) {
+    using PeerSeries = std::vector<double>(&)[kContentCounts];
+    const auto contentRatio = [&content](PeerSeries peer, DWORD children) {
         for (std::size_t c = 0; c < content.counts.size(); ++c) {
             if (content.counts[c] == children) {
-                return MedianRatio(content.request[c], content.pingBeside[c]);
+                return MedianRatio(content.request[c], peer[c]);
             }
         }
         return 0.0;
     };
-    const double flushRatio = MedianRatio(event.postReturn, event.ping);
-    const double receivedRatio = MedianRatio(event.postReceived, event.ping);
-    const double relayRatio = MedianRatio(event.postReturn, event.relay);
     std::vector<double> relayAndWalk;
     for (std::size_t r = 0; r < event.relay.size(); ++r) {
         relayAndWalk.push_back(event.relay[r] + event.walk[r]);
     }
-    const double shapeRatio = MedianRatio(event.postReturn, relayAndWalk);
-    const double content10 = contentRatio(10);
-    const double content1000 = contentRatio(1000);
-    const auto bytesRatio = [&content](DWORD children) {
-        for (std::size_t c = 0; c < content.counts.size(); ++c) {
-            if (content.counts[c] == children) {
-                return MedianRatio(content.request[c], content.bytesBeside[c]);
-            }
+    const auto printRatio = [](const char* what, double ratio, double aim) {
+        std::printf("  %-88s %6.2f", what, ratio);
+        if (aim > 0) {
+            std::printf("  (aim <= %.2f: %s)", aim, Verdict(ratio <= aim));
         }
-        return 0.0;
+        std::printf("\n");
     };
     std::printf("\nagainst the platform (median of the per-round ratios ours / peer):\n");
-    std::printf("  one flushed change, post -> return, 1 listener process / bare cross-process SendMessageW %6.2f"
-                "  (aim <= %.2f: %s)\n",
-                flushRatio, kFlushPeerAim, Verdict(flushRatio <= kFlushPeerAim));
-    std::printf("    the same change, post -> listener got it / the same bare ping                          %6.2f"
-                "  (aim <= %.2f: %s)\n",
-                receivedRatio, kFlushPeerAim, Verdict(receivedRatio <= kFlushPeerAim));
-    std::printf("    post -> return / a ping relayed in the helper to another of its threads (the delivery's\n"
-                "    shape: a cross-process send with a cross-thread send inside)                          %6.2f\n",
-                relayRatio);
-    std::printf("    post -> return / the same relayed ping plus the look-up of the notify windows (a flush's\n"
-                "    shape without the library's own work)                                                %6.2f\n",
-                shapeRatio);
-    std::printf("  content request, 10 children / bare ping                                          %6.2f"
-                "  (aim <= %.2f: %s)\n",
-                content10, kContent10PeerAim, Verdict(content10 <= kContent10PeerAim));
-    std::printf("  content request, 1000 children / bare ping                                        %6.2f"
-                "  (aim <= %.2f: %s)\n",
-                content1000, kContent1000PeerAim, Verdict(content1000 <= kContent1000PeerAim));
-    std::printf("    content request / the server window looked up, then a send each way, the reply carrying\n"
-                "    the answer's bytes by WM_COPYDATA into task memory (the request's shape without the library):\n"
-                "     ");
+    printRatio("one flushed change, post -> return, 1 listener process / bare cross-process SendMessageW",
+               MedianRatio(event.postReturn, event.ping), kFlushPeerAim);
+    printRatio("  the same change, post -> listener got it / the same bare ping",
+               MedianRatio(event.postReceived, event.ping), kFlushPeerAim);
+    printRatio("  post -> return / a ping relayed in the helper to another of its threads",
+               MedianRatio(event.postReturn, event.relay), 0);
+    printRatio("  post -> return / that relayed ping plus the look-up of the notify windows (its shape)",
+               MedianRatio(event.postReturn, relayAndWalk), 0);
+    printRatio("content request, 10 children / bare ping", contentRatio(content.pingBeside, 10), kContent10PeerAim);
+    printRatio("content request, 1000 children / bare ping", contentRatio(content.pingBeside, 1000),
+               kContent1000PeerAim);
+    std::printf("    content request / its shape: the server window looked up, then a send each way, the\n"
+                "    reply carrying the answer's bytes by WM_COPYDATA into task memory:");
     for (const DWORD children : content.counts) {
-        std::printf(" %lu: %.2f", static_cast<unsigned long>(children), bytesRatio(children));
+        std::printf(" %lu: %.2f", static_cast<unsigned long>(children), contentRatio(content.bytesBeside, children));
     }
     std::printf("\n");
 
