@@ -95,6 +95,15 @@ def mask_source(text):
             if out[k] != "\n":
                 out[k] = " "
 
+    def blank_quoted(start):
+        """Blanks the inside of the literal whose quote is at start (it ends at
+        the same quote, unescaped, or at the line's end); returns where after."""
+        j = start + 1
+        while j < n and text[j] != text[start] and text[j] != "\n":
+            j += 2 if text[j] == "\\" else 1
+        blank(start + 1, min(j, n))
+        return j + 1
+
     while i < n:
         c = text[i]
         if text.startswith("//", i):
@@ -117,20 +126,12 @@ def mask_source(text):
                 blank(i + 1, j - 1)
                 i = j
                 continue
-            j = i + 1
-            while j < n and text[j] != '"' and text[j] != "\n":
-                j += 2 if text[j] == "\\" else 1
-            blank(i + 1, min(j, n))
-            i = j + 1
+            i = blank_quoted(i)
         elif c == "'":
             if i > 0 and (text[i - 1].isalnum() or text[i - 1] == "_") and text[i - 1] not in "uUL":
                 i += 1  # digit separator
                 continue
-            j = i + 1
-            while j < n and text[j] != "'" and text[j] != "\n":
-                j += 2 if text[j] == "\\" else 1
-            blank(i + 1, min(j, n))
-            i = j + 1
+            i = blank_quoted(i)
         else:
             i += 1
     return "".join(out)

@@ -39,18 +39,18 @@ struct Dialog {
     vtls::UniqueHandle process;
 };
 
-void FreeRemote(HANDLE process, void* at) { VirtualFreeEx(process, at, 0, MEM_RELEASE); }
-
-// A block in the dialog's process: a structure followed by its text buffer.
+// A block in the dialog's process: a structure followed by its text buffer,
+// which starts empty (committed pages come zeroed).
 class Remote {
 public:
     Remote(HANDLE process, std::size_t size)
         : process_(process), at_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {}
     ~Remote() {
-        if (at_ != nullptr) FreeRemote(process_, at_);
+        if (at_ != nullptr) VirtualFreeEx(process_, at_, 0, MEM_RELEASE);
     }
     Remote(const Remote&) = delete;
     Remote& operator=(const Remote&) = delete;
+    bool Made() const { return at_ != nullptr; }
     BYTE* At(std::size_t offset) const { return static_cast<BYTE*>(at_) + offset; }
     bool Write(std::size_t offset, const void* data, std::size_t size) const {
         SIZE_T done = 0;
@@ -107,11 +107,9 @@ TreeNode ReadTreeItem(const Dialog& dialog, HTREEITEM item) {
     query.stateMask = TVIS_EXPANDED | TVIS_SELECTED;
     query.pszText = reinterpret_cast<wchar_t*>(remote.At(kTextOffset));
     query.cchTextMax = kTextChars;
-    const wchar_t none = 0;
     TreeNode node;
     LRESULT ok = 0;
-    if (!remote.Write(0, &query, sizeof(query)) || !remote.Write(kTextOffset, &none, sizeof(none)) ||
-        !Send(dialog.tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote.At(0)), &ok) || !ok) {
+    if (!remote.Write(0, &query, sizeof(query)) || !Send(dialog.tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote.At(0)), &ok) || !ok) {
         node.text = L"<no answer>";
         return node;
     }
@@ -146,9 +144,7 @@ std::wstring ListText(const Dialog& dialog, int row, int column) {
     query.iSubItem = column;
     query.pszText = reinterpret_cast<wchar_t*>(remote.At(kTextOffset));
     query.cchTextMax = kTextChars;
-    const wchar_t none = 0;
-    if (!remote.Write(0, &query, sizeof(query)) || !remote.Write(kTextOffset, &none, sizeof(none)) ||
-        !Send(dialog.list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote.At(0)))) {
+    if (!remote.Write(0, &query, sizeof(query)) || !Send(dialog.list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote.At(0)))) {
         return L"<no answer>";
     }
     return remote.Text(kTextOffset);
@@ -172,9 +168,7 @@ void Dump(const Dialog& dialog) {
     const Remote remote(dialog.process.get(), (kTextChars + 1) * sizeof(wchar_t));
     LRESULT length = 0;
     Send(dialog.status, SB_GETTEXTLENGTHW, 0, 0, &length);
-    const wchar_t none = 0;
-    if (LOWORD(length) < kTextChars && remote.Write(0, &none, sizeof(none)) &&
-        Send(dialog.status, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(remote.At(0)))) {
+    if (LOWORD(length) < kTextChars && remote.Made() && Send(dialog.status, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(remote.At(0)))) {
         std::printf("status %ls\n", remote.Text(0).c_str());
     }
 }
